@@ -1,0 +1,44 @@
+/* A C99 host: the header compiles with -std=c99 -pedantic and the API works from C. */
+#include "zel_xml3.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#define CHECK(cond)                                                 \
+    do {                                                            \
+        if (!(cond)) {                                              \
+            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+            return 1;                                               \
+        }                                                           \
+    } while (0)
+
+int main(void) {
+    XMLNode* root = XMLCreateRootNode();
+    XMLNode* list;
+    XMLNode* copy;
+    uint8_t found = 0;
+    int i;
+    CHECK(root != NULL);
+    CHECK(XMLCreateDocumentNode("list", root) == root);
+    for (i = 0; i < 3; ++i) XMLCreateTextNode("entry", XMLCreateElementNode("item", root));
+    list = XMLGetNthChildWithKey(root, 2, "item");
+    CHECK(list != NULL && list == XMLGetChildAt(root, 2));
+    CHECK(XMLGetNumChildrenWithKeyName(root, "item") == 3);
+    CHECK(XMLGetNodeData(root, "", &found) != NULL && found == 1);
+    copy = XMLCopyNodeData(root);
+    {
+        XMLNode* first = XMLGetChildAt(root, 0);
+        CHECK(XML_RemoveNthChildData(root, 0) == 0);
+        CHECK(XMLGetChildrenCount(root) == 2 && XMLGetChildrenCount(first) == 0);
+        XMLFreeRootNode(first);
+    }
+    CHECK(XMLGetChildrenCount(copy) == 3 && strcmp(copy->name, "list") == 0);
+    XMLFreeRootNode(copy);
+    XMLFreeRootNode(root);
+    {
+        XMLParseCallbacks callbacks;
+        memset(&callbacks, 0, sizeof callbacks);
+        CHECK(callbacks.progressCallback == NULL && ZEL_XML_OK == 0 && XML_DOCUMENT_NODE == 11);
+    }
+    return 0;
+}

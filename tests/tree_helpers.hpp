@@ -1,0 +1,55 @@
+// Small helpers shared by the tests that build trees by hand.
+#pragma once
+
+#include "zel_xml3.h"
+
+#include <memory>
+#include <string>
+
+// Owns a root record for the length of a test.
+struct RootDeleter {
+    void operator()(XMLNode* node) const { XMLFreeRootNode(node); }
+};
+using Root = std::unique_ptr<XMLNode, RootDeleter>;
+
+inline Root make_root(const char* name = nullptr) {
+    Root root(XMLCreateRootNode());
+    if (name != nullptr) XMLCreateDocumentNode(name, root.get());
+    return root;
+}
+
+// A compact picture of a subtree: name(type)[attrs]{children}, text as "value".
+inline std::string outline(const XMLNode* node) {
+    std::string out;
+    if (node->type == XML_TEXT_NODE) return "\"" + std::string(node->value) + "\"";
+    out += node->name;
+    if (node->attributes.count > 0) {
+        out += "[";
+        for (int32_t i = 0; i < node->attributes.count; ++i) {
+            const XMLAttr& a = node->attributes.items[i];
+            out += (i ? " " : "") + std::string(a.name) + "=" + a.value + ":" + std::to_string(a.type);
+        }
+        out += "]";
+    }
+    if (node->value[0] != '\0') out += "=" + std::string(node->value);
+    if (node->children.count > 0) {
+        out += "{";
+        for (int32_t i = 0; i < node->children.count; ++i) out += (i ? "," : "") + outline(node->children.items[i]);
+        out += "}";
+    }
+    return out;
+}
+
+#include <cstdlib>
+#include <cstring>
+
+// Appends an attribute the way the library's own append does (malloc'd strings, realloc'd
+// array), for tests of tree functions that must carry attributes along.
+inline void add_attribute(XMLNode* node, const char* name, const char* value, int32_t type = 3) {
+    XMLAttrList& list = node->attributes;
+    if (list.count == list.capacity) {
+        list.capacity = list.capacity ? list.capacity * 2 : 4;
+        list.items = static_cast<XMLAttr*>(std::realloc(list.items, sizeof(XMLAttr) * list.capacity));
+    }
+    list.items[list.count++] = XMLAttr{strdup(name), type, strdup(value)};
+}

@@ -1,0 +1,219 @@
+/*
+ * zel_xml3 - read an XML document into a tree of plain C records, walk and edit it,
+ * write it back pretty-printed in any encoding.
+ *
+ * Compiles as C99 and as C++. All strings are NUL-terminated UTF-8.
+ *
+ * Ownership in one paragraph: the host owns every root made by XMLCreateRootNode, every
+ * detached copy made by XMLCopyNodeData and every child taken out by XML_RemoveNthChildData,
+ * and frees each of them with XMLFreeRootNode. Every other record belongs to its parent.
+ * Strings given to the library are copied; the library never keeps a host pointer past the
+ * call and never hands out a string the host must free. Records are allocated by the library;
+ * the host never frees or reallocates a record, a string or a sequence in a record itself.
+ *
+ * Threads: tree functions take no lock; keep any one tree to one thread at a time.
+ * XMLInit/XMLTerm are serialised by a process-wide lock.
+ */
+#ifndef ZEL_XML3_H
+#define ZEL_XML3_H
+
+#include <stdint.h>
+
+/* Version of this header. ZEL_XML_VERSION_NUMBER = MAJOR * 10000 + MINOR * 100 + PATCH. */
+#define ZEL_XML_VERSION_MAJOR 0
+#define ZEL_XML_VERSION_MINOR 1
+#define ZEL_XML_VERSION_PATCH 0
+#define ZEL_XML_VERSION_NUMBER \
+    (ZEL_XML_VERSION_MAJOR * 10000 + ZEL_XML_VERSION_MINOR * 100 + ZEL_XML_VERSION_PATCH)
+
+#if defined(ZEL_XML3_BUILDING) && defined(__GNUC__)
+#define ZEL_XML_API __attribute__((visibility("default")))
+#else
+#define ZEL_XML_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Result code of reads and writes. Also the C++ type of the exception thrown for a name of
+ * 32 bytes or more (value ZEL_XML_EXCEPTION): a C++ host catches it with
+ * `catch (ZEL_XML_RESULT code)`. A C host cannot catch it and must keep names under 32 bytes. */
+typedef int32_t ZEL_XML_RESULT;
+
+#define ZEL_XML_OK 0          /* the read or write ran to its end */
+#define ZEL_XML_EXCEPTION 4   /* an exception ended a read or write; the name-too-long value */
+#define ZEL_XML_ERROR 5       /* the parser reported an error */
+#define ZEL_XML_NO_FILE 9     /* the input file cannot be opened or is empty */
+#define ZEL_XML_UNEXPECTED 10 /* an event-driven read ended by an unexpected exception */
+
+/* Type codes of XMLNode.type and XMLAttr.type. The library makes records of types 0, 1 and 11;
+ * attributes carry 3 (ordinary) or 10 (declared NOTATION). */
+typedef enum XMLNodeType {
+    XML_ELEMENT_NODE = 0,
+    XML_TEXT_NODE = 1,
+    XML_ATTRIBUTE_NODE = 2,
+    XML_CDATA_SECTION_NODE = 3,
+    XML_ENTITY_REFERENCE_NODE = 4,
+    XML_ENTITY_NODE = 5,
+    XML_PROCESSING_INSTRUCTION_NODE = 6,
+    XML_COMMENT_NODE = 7,
+    XML_DOCUMENT_TYPE_NODE = 8,
+    XML_DOCUMENT_FRAGMENT_NODE = 9,
+    XML_NOTATION_NODE = 10,
+    XML_DOCUMENT_NODE = 11
+} XMLNodeType;
+
+/* One attribute, held by value in XMLNode.attributes. */
+typedef struct XMLAttr {
+    char* name;    /* owned by the record; never NULL in a record the library made */
+    int32_t type;  /* an XMLNodeType code classifying the attribute; not written to files */
+    char* value;   /* owned by the record; always text; never NULL in a record the library made */
+} XMLAttr;
+
+/* Ordered attributes of a node. 0 <= count <= capacity; items is NULL when capacity is 0.
+ * The array grows geometrically and may move when an attribute is appended, so a pointer
+ * to an XMLAttr is valid only until the next append to the same node. */
+typedef struct XMLAttrList {
+    XMLAttr* items;
+    int32_t count;
+    int32_t capacity;
+} XMLAttrList;
+
+/* Ordered, owned children of a node. 0 <= count <= capacity; entries are never NULL.
+ * Children are held by pointer, so a child's address never changes. */
+typedef struct XMLNodeList {
+    struct XMLNode** items;
+    int32_t count;
+    int32_t capacity;
+} XMLNodeList;
+
+/* One node of a tree. Read the fields freely; change them through the functions below. */
+typedef struct XMLNode {
+    char name[32];          /* element or key name, at most 31 bytes and a NUL; "" for text */
+    int32_t type;           /* an XMLNodeType code: 0 element, 1 text, 11 document */
+    char* value;            /* owned text: a text node's characters, an element's own value;
+                               never NULL in a record the library made ("" when empty) */
+    int32_t intValue;       /* integer slot; carried by copies, never written to files */
+    XMLAttrList attributes; /* attributes in the order they were added */
+    XMLNodeList children;   /* owned children in document order */
+    struct XMLNode* parent; /* not owning: the record this one was appended to, NULL for a
+                               root or a detached copy (see each function for who sets it) */
+    void* docRef;           /* reserved; NULL on creation, carried over by copies */
+} XMLNode;
+
+/* Progress of an event-driven read: an estimate in percent (may exceed 100 before the final
+ * report of exactly 100), the number of records made so far, and the caller's userData. */
+typedef void (*XMLProgressCallback)(double percent, int32_t nodeCount, void* userData);
+
+/* A parser diagnostic: position (from 1), the entity's public identifier or NULL (valid only
+ * during the call), severity 5 error, 6 warning, 7 fatal error, and the caller's userData. */
+typedef void (*XMLErrorCallback)(int32_t line, int32_t column, const char* publicId, int32_t severity,
+                                 void* userData);
+
+/* What an event-driven read reports back. Read once before the parse starts. */
+typedef struct XMLParseCallbacks {
+    int32_t filterMode;                   /* 1: report progress only at ends of filterName */
+    char filterName[32];                  /* element name; at most 31 bytes are used */
+    XMLProgressCallback progressCallback; /* may be NULL: no progress reports */
+    XMLErrorCallback errorCallback;       /* may be NULL: diagnostics are dropped */
+    void* userData;                       /* passed back unchanged to both callbacks */
+} XMLParseCallbacks;
+
+/* ---- Library start and stop ------------------------------------------------------------ */
+
+/* Starts the parser library; call before the first read or write. Calls nest: balance each
+ * XMLInit with one XMLTerm. Never fails visibly: a parser library that cannot start leaves
+ * reads and writes unusable. Thread-safe against XMLInit/XMLTerm on other threads. */
+ZEL_XML_API void XMLInit(void);
+
+/* Stops the parser library after the last read or write; undoes one XMLInit. Must not run
+ * while a read or write is in progress on another thread. */
+ZEL_XML_API void XMLTerm(void);
+
+/* ---- Records: create, copy, free -------------------------------------------------------- */
+
+/* Returns a new empty root (name "", type 0, value "", no attributes or children, NULL
+ * parent and docRef), owned by the caller and freed with XMLFreeRootNode; NULL if out of
+ * memory. Needs no XMLInit. */
+ZEL_XML_API XMLNode* XMLCreateRootNode(void);
+
+/* Frees the record, its strings, its attributes and every record below it. NULL does
+ * nothing. Only for records the host owns (see the top of this header); the record is not
+ * taken out of any parent. Any depth is fine: no recursion. */
+ZEL_XML_API void XMLFreeRootNode(XMLNode* node);
+
+/* Returns an independent deep copy of the record and its subtree: names, types, values,
+ * intValue, docRef and attributes in order. The copy's parent is NULL and each copied
+ * child's parent is its copied parent. Owned by the caller (XMLFreeRootNode). NULL for a
+ * NULL source or when memory runs out (nothing is left allocated then). */
+ZEL_XML_API XMLNode* XMLCopyNodeData(const XMLNode* node);
+
+/* ---- Construction ----------------------------------------------------------------------- */
+
+/* Turns `node` (normally a root) into the document element: name copied, type 0, value "",
+ * docRef NULL; attributes and children kept. Returns `node`; NULL when name or node is NULL
+ * or memory runs out. A name of 32 bytes or more throws ZEL_XML_RESULT 4 (C++) with only
+ * docRef changed; C hosts must keep names under 32 bytes. */
+ZEL_XML_API XMLNode* XMLCreateDocumentNode(const char* name, XMLNode* node);
+
+/* Appends a new element (name copied, type 0, value "", parent set to `parent`) as the last
+ * child of `parent` and returns it; it belongs to `parent`. NULL when name or parent is NULL
+ * or memory runs out, with nothing appended. A name of 32 bytes or more throws
+ * ZEL_XML_RESULT 4 (C++) with `parent` unchanged; C hosts must keep names under 32 bytes. */
+ZEL_XML_API XMLNode* XMLCreateElementNode(const char* name, XMLNode* parent);
+
+/* Appends a new text record (name "", type 1, value a copy of `text`, parent set) as the
+ * last child of `parent` and returns it; it belongs to `parent`. Text has no length limit.
+ * NULL when text or parent is NULL or memory runs out, with nothing appended. */
+ZEL_XML_API XMLNode* XMLCreateTextNode(const char* text, XMLNode* parent);
+
+/* ---- Child access ----------------------------------------------------------------------- */
+
+/* Number of children of `node`; 0 for NULL. */
+ZEL_XML_API int32_t XMLGetChildrenCount(const XMLNode* node);
+
+/* Child at zero-based `index`, owned by the tree; NULL for a NULL node or an index out of
+ * range. Same as XMLGetNthChildData. */
+ZEL_XML_API XMLNode* XMLGetChildAt(const XMLNode* node, int32_t index);
+
+/* Child at zero-based `index`, owned by the tree; NULL for a NULL node or an index that is
+ * negative or not less than the number of children. */
+ZEL_XML_API XMLNode* XMLGetNthChildData(const XMLNode* node, int32_t index);
+
+/* Takes the child at `index` out of `node`: its attributes and everything below it are
+ * freed, later children move down one place. The removed record itself stays valid (name,
+ * type, value, intValue, parent and docRef unchanged, no attributes or children) and now
+ * belongs to the host, which frees it with XMLFreeRootNode. Always returns 0; an index out
+ * of range or a NULL node changes nothing. */
+ZEL_XML_API int32_t XML_RemoveNthChildData(XMLNode* node, int32_t index);
+
+/* First child whose name equals `name` (exact, case-sensitive; "" finds text children),
+ * owned by the tree; NULL if none or if an argument is NULL. */
+ZEL_XML_API XMLNode* XMLGetChildWithKeyName(const XMLNode* node, const char* name);
+
+/* Number of children whose name equals `name` exactly; 0 if an argument is NULL. */
+ZEL_XML_API int32_t XMLGetNumChildrenWithKeyName(const XMLNode* node, const char* name);
+
+/* The n-th (from 0) child among those whose name equals `name`, owned by the tree; NULL for
+ * a negative n, too few matches or a NULL argument. Note: n comes before the name. */
+ZEL_XML_API XMLNode* XMLGetNthChildWithKey(const XMLNode* node, int32_t n, const char* name);
+
+/* First record named `name` in the subtree of `node`, `node` itself included, in pre-order
+ * (a record before its descendants, an earlier child's whole subtree before a later child).
+ * Owned by the tree. Sets *found to 1 when found, else 0 (a NULL `found` is not written).
+ * NULL if nothing matches, an argument is NULL or memory for the search runs out. Any depth
+ * is fine: no recursion. */
+ZEL_XML_API XMLNode* XMLGetNodeData(XMLNode* node, const char* name, uint8_t* found);
+
+/* ---- Values and attributes -------------------------------------------------------------- */
+
+/* ---- Document reading and writing ------------------------------------------------------- */
+
+/* ---- Event-driven reading --------------------------------------------------------------- */
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* ZEL_XML3_H */

@@ -1,0 +1,41 @@
+// Start-up and shut-down of the parser library under the process-wide library lock.
+#include "zel_xml3.h"
+
+#include <mutex>
+
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLUniDefs.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+namespace {
+
+// Created during the library's static initialisation at load, destroyed at unload.
+// Recursive so that a thread already holding it cannot deadlock itself.
+std::recursive_mutex library_lock;
+
+}  // namespace
+
+extern "C" {
+
+ZEL_XML_API void XMLInit(void) {
+    std::lock_guard<std::recursive_mutex> hold(library_lock);
+    try {
+        xercesc::XMLPlatformUtils::Initialize(xercesc::XMLUni::fgXercescDefaultLocale, nullptr, nullptr, nullptr);
+    } catch (const xercesc::XMLException&) {
+        // A parser library that cannot start is not reported: reads and writes will fail.
+    } catch (...) {
+        // Out of memory and the like: no exception leaves the library.
+    }
+}
+
+ZEL_XML_API void XMLTerm(void) {
+    std::lock_guard<std::recursive_mutex> hold(library_lock);
+    try {
+        xercesc::XMLPlatformUtils::Terminate();
+    } catch (...) {
+        // Nothing sensible to do about a failing shut-down; keep the exception inside.
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,142 @@
+#include "io/utf.hpp"
+
+#include <cstring>
+
+namespace zel::text {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+char* put_utf8(char32_t cp, char* out) {
+    if (cp < 0x80) {
+        *out++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Decodes one UTF-8 sequence starting at in[0]; advances `pos`. Overlong forms, surrogates,
+// values past U+10FFFF and truncated sequences give U+FFFD and consume one byte.
+char32_t take_utf8(const unsigned char* in, std::size_t len, std::size_t& pos) {
+    unsigned char lead = in[pos];
+    std::size_t need;
+    char32_t cp;
+    char32_t min;
+    if (lead < 0xC2 || lead > 0xF4) {
+        ++pos;
+        return kReplacement;
+    } else if (lead < 0xE0) {
+        need = 1, cp = lead & 0x1F, min = 0x80;
+    } else if (lead < 0xF0) {
+        need = 2, cp = lead & 0x0F, min = 0x800;
+    } else {
+        need = 3, cp = lead & 0x07, min = 0x10000;
+    }
+    if (len - pos <= need) {
+        ++pos;
+        return kReplacement;
+    }
+    for (std::size_t i = 1; i <= need; ++i) {
+        if (!is_continuation(in[pos + i])) {
+            ++pos;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (in[pos + i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return kReplacement;
+    }
+    pos += need + 1;
+    return cp;
+}
+
+}  // namespace
+
+std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out) {
+    char* start = out;
+    std::size_t i = 0;
+    while (i < len) {
+        char16_t unit = in[i];
+        if (unit < 0x80) {  // the common case: runs of ASCII
+            *out++ = static_cast<char>(unit);
+            ++i;
+            continue;
+        }
+        char32_t cp = unit;
+        ++i;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i < len && in[i] >= 0xDC00 && in[i] <= 0xDFFF) {
+                cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (in[i] - 0xDC00);
+                ++i;
+            } else {
+                cp = kReplacement;
+            }
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        out = put_utf8(cp, out);
+    }
+    *out = '\0';
+    return static_cast<std::size_t>(out - start);
+}
+
+std::size_t utf8_to_utf16(const char* text, std::size_t len, char16_t* out) {
+    const auto* in = reinterpret_cast<const unsigned char*>(text);
+    char16_t* start = out;
+    std::size_t pos = 0;
+    while (pos < len) {
+        if (in[pos] < 0x80) {
+            *out++ = in[pos++];
+            continue;
+        }
+        char32_t cp = take_utf8(in, len, pos);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            *out++ = static_cast<char16_t>(cp);
+        }
+    }
+    *out = 0;
+    return static_cast<std::size_t>(out - start);
+}
+
+std::size_t utf16_length(const char16_t* text) {
+    const char16_t* end = text;
+    while (*end != 0) ++end;
+    return static_cast<std::size_t>(end - text);
+}
+
+const char* Utf8Buffer::convert(const char16_t* text, std::size_t len) {
+    std::size_t need = utf8_capacity_for(len);
+    if (bytes_.size() < need) bytes_.resize(need);
+    size_ = utf16_to_utf8(text, len, bytes_.data());
+    return bytes_.data();
+}
+
+const char16_t* Utf16Buffer::convert(const char* text, std::size_t len) {
+    std::size_t need = utf16_capacity_for(len);
+    if (units_.size() < need) units_.resize(need);
+    size_ = utf8_to_utf16(text, len, units_.data());
+    return units_.data();
+}
+
+const char16_t* Utf16Buffer::convert(const char* text) { return convert(text, text ? std::strlen(text) : 0); }
+
+}  // namespace zel::text

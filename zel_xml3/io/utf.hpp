@@ -1,0 +1,54 @@
+// The library's one UTF-16 <-> UTF-8 converter, used wherever text crosses between the
+// parser library (UTF-16) and the records (UTF-8). Lossless for valid input; an unpaired
+// surrogate or a malformed UTF-8 sequence becomes U+FFFD. Never allocates per call: the
+// buffers below keep and reuse their storage.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zel::text {
+
+// Worst case: one UTF-16 unit gives at most 3 UTF-8 bytes (a surrogate pair, two units, 4).
+constexpr std::size_t utf8_capacity_for(std::size_t utf16_units) { return 3 * utf16_units + 1; }
+// Worst case: one UTF-8 byte gives at most one UTF-16 unit.
+constexpr std::size_t utf16_capacity_for(std::size_t utf8_bytes) { return utf8_bytes + 1; }
+
+// Converts `len` UTF-16 units into `out`, which holds at least utf8_capacity_for(len) bytes.
+// Writes a terminator and returns the number of bytes before it.
+std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out);
+
+// Converts `len` UTF-8 bytes into `out`, which holds at least utf16_capacity_for(len) units.
+// Writes a terminating zero unit and returns the number of units before it.
+std::size_t utf8_to_utf16(const char* in, std::size_t len, char16_t* out);
+
+// Length of a zero-terminated UTF-16 string.
+std::size_t utf16_length(const char16_t* text);
+
+// Reusable UTF-8 scratch space: convert() returns a terminated string valid until the next
+// call. Throws std::bad_alloc when it cannot grow.
+class Utf8Buffer {
+public:
+    const char* convert(const char16_t* text, std::size_t len);
+    const char* convert(const char16_t* text) { return convert(text, text ? utf16_length(text) : 0); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::vector<char> bytes_;
+    std::size_t size_ = 0;
+};
+
+// Reusable UTF-16 scratch space, the other way round.
+class Utf16Buffer {
+public:
+    const char16_t* convert(const char* text, std::size_t len);
+    const char16_t* convert(const char* text);
+    std::size_t size() const { return size_; }
+
+private:
+    std::vector<char16_t> units_;
+    std::size_t size_ = 0;
+};
+
+}  // namespace zel::text

@@ -1,0 +1,56 @@
+// Construction: the document element in place, element and text children.
+#include "tree/tree.hpp"
+
+#include <cstring>
+
+using namespace zel::tree;
+
+namespace {
+
+[[noreturn]] void throw_name_too_long() { throw static_cast<ZEL_XML_RESULT>(ZEL_XML_EXCEPTION); }
+
+// Appends `child` to `parent` and links it back; frees it and returns nullptr on failure.
+XMLNode* attach(XMLNode* parent, XMLNode* child) {
+    if (child == nullptr) return nullptr;
+    if (!append_child(parent, child)) {
+        free_node(child);
+        return nullptr;
+    }
+    child->parent = parent;
+    return child;
+}
+
+}  // namespace
+
+extern "C" {
+
+ZEL_XML_API XMLNode* XMLCreateDocumentNode(const char* name, XMLNode* node) {
+    if (name == nullptr || node == nullptr) return nullptr;
+    node->docRef = nullptr;
+    if (!name_fits(name)) throw_name_too_long();
+    set_name(node, name);
+    node->type = XML_ELEMENT_NODE;
+    release_string(node->value);
+    node->value = empty_string;
+    return node;
+}
+
+ZEL_XML_API XMLNode* XMLCreateElementNode(const char* name, XMLNode* parent) {
+    if (name == nullptr || parent == nullptr) return nullptr;
+    if (!name_fits(name)) throw_name_too_long();
+    XMLNode* element = new_node(XML_ELEMENT_NODE);
+    if (element != nullptr) set_name(element, name);
+    return attach(parent, element);
+}
+
+ZEL_XML_API XMLNode* XMLCreateTextNode(const char* text, XMLNode* parent) {
+    if (text == nullptr || parent == nullptr) return nullptr;
+    XMLNode* node = new_node(XML_TEXT_NODE);
+    if (node != nullptr && !replace_string(&node->value, text, std::strlen(text))) {
+        free_node(node);
+        node = nullptr;
+    }
+    return attach(parent, node);
+}
+
+}  // extern "C"

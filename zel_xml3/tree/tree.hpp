@@ -1,0 +1,67 @@
+// Internal record operations shared by every subsystem. Records are plain C structs
+// allocated with malloc; nothing here throws, failures are reported by return value.
+#pragma once
+
+#include "zel_xml3.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zel::tree {
+
+// The shared "" that fresh records point at, so an empty value costs no allocation.
+// Never freed; every string release goes through release_string.
+extern char empty_string[1];
+
+// Longest name a record can hold (its buffer keeps one byte for the terminator).
+constexpr std::size_t kMaxNameLength = sizeof(XMLNode{}.name) - 1;
+
+// True when `name` fits a record's name buffer with its terminator.
+inline bool name_fits(const char* name) {
+    for (std::size_t i = 0; i <= kMaxNameLength; ++i)
+        if (name[i] == '\0') return true;
+    return false;
+}
+
+// Exact, case-sensitive comparison of a record's name with a wanted name.
+bool name_equals(const XMLNode* node, const char* name);
+
+// Copies a name that fits (see name_fits) into the record's buffer.
+void set_name(XMLNode* node, const char* name);
+
+// Owned strings. new_string copies `len` bytes and adds a terminator; nullptr when out of
+// memory. release_string frees anything but the shared empty string.
+char* new_string(const char* text, std::size_t len);
+void release_string(char* text);
+// Replaces *slot with a copy of `text`; false (and *slot unchanged) when out of memory.
+bool replace_string(char** slot, const char* text, std::size_t len);
+// Appends to *slot, which holds `old_len` bytes; false (and *slot unchanged) when out of memory.
+bool append_string(char** slot, std::size_t old_len, const char* text, std::size_t len);
+
+// A fresh record: empty name and value, no attributes or children, null links, type `type`.
+// nullptr when out of memory.
+XMLNode* new_node(int32_t type);
+
+// Appends `child` to `parent->children`, growing the sequence geometrically.
+// False when out of memory or full; `parent` is unchanged then.
+bool append_child(XMLNode* parent, XMLNode* child);
+
+// Makes room for `capacity` children without appending; false when out of memory.
+bool reserve_children(XMLNode* parent, int32_t capacity);
+
+// Appends an attribute with copies of the given strings. Returns the new attribute (valid
+// until the next append to the same node), nullptr when out of memory (node unchanged).
+XMLAttr* append_attribute(XMLNode* node, const char* name, std::size_t name_len, const char* value,
+                          std::size_t value_len, int32_t type);
+
+// Frees every descendant and every attribute of `node`, leaving both sequences empty.
+// Name, type, value, intValue, parent and docRef are untouched. Iterative, allocation-free.
+void empty_node(XMLNode* node);
+
+// Frees `node`, everything it owns and the record itself. Accepts nullptr.
+void free_node(XMLNode* node);
+
+// Takes the last child out of `parent` and frees it with its subtree.
+void drop_last_child(XMLNode* parent);
+
+}  // namespace zel::tree
