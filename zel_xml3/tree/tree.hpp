@@ -65,3 +65,17 @@ void free_node(XMLNode* node);
 void drop_last_child(XMLNode* parent);
 
 }  // namespace zel::tree
+
+namespace zel::tree {
+
+// True when every byte is XML-ish white space: space, tab, line feed, vertical tab, form
+// feed or carriage return. Bytes from 0x80 up are never white space. Empty text is blank.
+inline bool is_blank(const char* text, std::size_t len) {
+    for (std::size_t i = 0; i < len; ++i) {
+        char c = text[i];
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\v' && c != '\f' && c != '\r') return false;
+    }
+    return true;
+}
+
+}  // namespace zel::tree
