@@ -28,7 +28,7 @@ public:
         ::close(fd);
         std::remove(pattern);
         path_ = std::string(pattern) + suffix;
-        if (!contents.empty() || suffix != nullptr) write(contents);
+        write(contents);
     }
     ~ScratchFile() { std::remove(path_.c_str()); }
     ScratchFile(const ScratchFile&) = delete;
