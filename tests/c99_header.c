@@ -40,5 +40,18 @@ int main(void) {
         memset(&callbacks, 0, sizeof callbacks);
         CHECK(callbacks.progressCallback == NULL && ZEL_XML_OK == 0 && XML_DOCUMENT_NODE == 11);
     }
+    {
+        XMLNode* doc = XMLCreateRootNode();
+        char buffer[16];
+        const int32_t n = 5;
+        CHECK(XMLCreateDocumentNode("config", doc) == doc);
+        CHECK(XMLSetKeyNameValue(doc, "port", "8080") == XMLGetChildAt(doc, 0));
+        CHECK(XMLGetValueOfNode(XMLGetChildAt(doc, 0), (int32_t)sizeof buffer, buffer) == 0);
+        CHECK(strcmp(buffer, "8080") == 0);
+        CHECK(XMLSetNodeDoubleAttribute(doc, "ratio", 1e6) == 1);
+        CHECK(strcmp(XMLFindAttrWithKeyName(doc, "ratio")->value, "1e+006") == 0);
+        CHECK(XMLSetNodeIntegerElement(doc, "n", &n)->intValue == 5);
+        XMLFreeRootNode(doc);
+    }
     return 0;
 }

@@ -125,4 +125,76 @@ TEST(OutOfMemory, ConstructionAttachesNothingOnFailure) {
     XMLFreeRootNode(root);
 }
 
+TEST(OutOfMemory, KeyValuesChangeNothingOnFailure) {
+    XMLNode* root = sample();
+    XMLNode* parent = XMLGetChildAt(root, 0);
+    EXPECT_GT(fail_each_allocation([&] {
+        int32_t before = XMLGetChildrenCount(parent);
+        XMLNode* key = XMLAddKeyNameValue(parent, "added", "a value");
+        EXPECT_EQ(XMLGetChildrenCount(parent), before + (key ? 1 : 0));
+        return key != nullptr;
+    }), 0);
+    EXPECT_GT(fail_each_allocation([&] {
+        int32_t before = XMLGetChildrenCount(parent);
+        XMLNode* key = XMLSetKeyNameValue(parent, "created", "a value");
+        EXPECT_EQ(XMLGetChildrenCount(parent), before + (key ? 1 : 0));
+        return key != nullptr;
+    }), 0);
+    EXPECT_GT(fail_each_allocation([&] {
+        XMLNode* key = XMLSetKeyNameValue(parent, "added", "another value");
+        if (key == nullptr) {
+            EXPECT_STREQ(XMLGetChildWithKeyName(parent, "added")->value, "a value");
+        }
+        return key != nullptr;
+    }), 0);
+    EXPECT_GT(fail_each_allocation([&] {
+        bool altered = XMLAlterValueOfNode(parent, "altered text") == 0;
+        if (!altered) {
+            EXPECT_STREQ(XMLGetChildAt(parent, 0)->value, "some text");
+        }
+        return altered;
+    }), 0);
+    XMLFreeRootNode(root);
+}
+
+TEST(OutOfMemory, AttributeSettersChangeNothingOnFailure) {
+    XMLNode* root = sample();
+    EXPECT_GT(fail_each_allocation([&] {
+        int32_t before = root->attributes.count;
+        bool set = XMLSetNodeDoubleAttribute(root, "width", 2.5);
+        EXPECT_EQ(root->attributes.count, before + (set ? 1 : 0));
+        return set;
+    }), 0);
+    EXPECT_GT(fail_each_allocation([&] {
+        XMLAttr* attr = XMLFindAttrWithKeyName(root, "width");
+        bool set = XMLSetStringAttribute(attr, "renamed", "text", 7);
+        if (!set) {
+            EXPECT_STREQ(attr->name, "width");
+            EXPECT_STREQ(attr->value, "2.5");
+            EXPECT_EQ(attr->type, XML_CDATA_SECTION_NODE);
+        }
+        return set;
+    }), 0);
+    XMLFreeRootNode(root);
+}
+
+TEST(OutOfMemory, ElementSettersChangeNothingOnFailure) {
+    XMLNode* root = sample();
+    EXPECT_GT(fail_each_allocation([&] {
+        int32_t before = XMLGetChildrenCount(root);
+        XMLNode* e = XMLSetNodeDoubleElement(root, "ratio", 0.75);
+        EXPECT_EQ(XMLGetChildrenCount(root), before + (e ? 1 : 0));
+        return e != nullptr;
+    }), 0);
+    XMLNode* unnamed = XMLCreateElementNode("", root);
+    EXPECT_GT(fail_each_allocation([&] {
+        XMLNode* e = XMLSetNodeStringElement(unnamed, "filled", "a value");
+        if (e == nullptr) {
+            EXPECT_STREQ(unnamed->name, "");
+        }
+        return e != nullptr;
+    }), 0);
+    XMLFreeRootNode(root);
+}
+
 }  // namespace

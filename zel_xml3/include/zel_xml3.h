@@ -208,6 +208,102 @@ ZEL_XML_API XMLNode* XMLGetNodeData(XMLNode* node, const char* name, uint8_t* fo
 
 /* ---- Values and attributes -------------------------------------------------------------- */
 
+/* Where values live. An element's text is held by its children (text records, or unnamed
+ * elements, which the writer writes as text); XMLGetValueOfNode and XMLAlterValueOfNode use
+ * the first child's value. A named element's own `value` and `intValue` are held in memory
+ * only: the writer never writes them. Out of memory gives a null, false or 1 result with the
+ * tree as it was.
+ *
+ * Number text, used by every setter below: integers in the "%d" form (-2147483648); doubles
+ * in the "%g" form at six significant digits with a full stop whatever the process locale,
+ * and an exponent of a sign and at least three digits (3.14159, 0.0001, 1e+006, 1e-005,
+ * -1.5e+300, -0 for negative zero); "INF", "-INF" and "NaN" for non-finite doubles.
+ * A boolean byte gives "true" only when it is exactly 1; 0, 2 and every other byte give
+ * "false". */
+
+/* Appends a new element named `key` as the last child of `parent` and returns it (owned by
+ * the tree). A non-NULL `value` is copied into the element's OWN value, which stays in memory
+ * and is never written; no child is made, so XMLGetValueOfNode on the element returns 1.
+ * Existing children of that name are not looked at: repeated calls make siblings.
+ * NULL for a NULL parent or key, or out of memory. A key of 32 bytes or more throws
+ * ZEL_XML_RESULT 4 (C++) with `parent` unchanged; C hosts must keep keys under 32 bytes. */
+ZEL_XML_API XMLNode* XMLAddKeyNameValue(XMLNode* parent, const char* key, const char* value);
+
+/* Sets key `key` under `parent` and returns its element (owned by the tree).
+ * Key missing: appends an element named `key` and, for a non-NULL value, one unnamed child
+ * holding a copy of `value`, which is written as the element's text.
+ * Key present (the first child whose name equals `key` exactly, as XMLGetChildWithKeyName
+ * finds it): only that element's OWN value is replaced, which is never written; its
+ * children, and so the text XMLGetValueOfNode reads and the writer writes, keep the old
+ * text. A NULL value then returns the element unchanged.
+ * NULL for a NULL parent or key, or out of memory. A key of 32 bytes or more never matches
+ * and throws ZEL_XML_RESULT 4 (C++) with `parent` unchanged. */
+ZEL_XML_API XMLNode* XMLSetKeyNameValue(XMLNode* parent, const char* key, const char* value);
+
+/* Copies the value of the first child of `node` (whatever its type), with its NUL, into
+ * `buffer`, which holds `bufferSize` bytes. Returns 0 when copied; 1, with the buffer
+ * untouched, when the value is not shorter than bufferSize (never cut short), bufferSize
+ * is 0 or negative, or `node` or `buffer` is NULL. A node without children returns 1 and
+ * writes "" when bufferSize is above 1. */
+ZEL_XML_API int32_t XMLGetValueOfNode(const XMLNode* node, int32_t bufferSize, char* buffer);
+
+/* Replaces the whole value of the first child of `node` (whatever its type) with a copy of
+ * `value`. Returns 0 when replaced; 1 when `node` has no children, `node` or `value` is
+ * NULL, or memory runs out (nothing changes then). */
+ZEL_XML_API int32_t XMLAlterValueOfNode(XMLNode* node, const char* value);
+
+/* First attribute of `node` whose name equals `name` (exact, case-sensitive; "" is an
+ * ordinary name). A pointer into node->attributes.items: it moves when the node gains an
+ * attribute, so look up again after any append; freed with the tree. NULL if none or if an
+ * argument is NULL. */
+ZEL_XML_API XMLAttr* XMLFindAttrWithKeyName(XMLNode* node, const char* name);
+
+/* Record fillers: give the attribute record `attr` a copy of `name` (renaming it if the name
+ * differs, even when the node has another attribute of that name), the type code `type`, and
+ * the text of `value` (number text above; the string copied; the boolean byte rule). Other
+ * attributes are not looked at. Return 1; 0 when `attr`, `name` or a string value is NULL,
+ * or memory runs out, with the record unchanged. Never throw. */
+ZEL_XML_API uint8_t XMLSetIntegerAttribute(XMLAttr* attr, const char* name, int32_t value, int32_t type);
+ZEL_XML_API uint8_t XMLSetDoubleAttribute(XMLAttr* attr, const char* name, double value, int32_t type);
+ZEL_XML_API uint8_t XMLSetStringAttribute(XMLAttr* attr, const char* name, const char* value, int32_t type);
+ZEL_XML_API uint8_t XMLSetBoolAttribute(XMLAttr* attr, const char* name, uint8_t value, int32_t type);
+
+/* Node setters: set attribute `name` of `node` to the text of `value`, with type code 3
+ * (XML_CDATA_SECTION_NODE) whatever it was (a NOTATION attribute's 10 included). The first
+ * attribute of that name is changed in place, keeping its position and the count; otherwise
+ * one is appended, which may move node->attributes.items. XMLSetNodeAttribute is the same
+ * as XMLSetNodeStringAttribute. Return 1; 0 when `node`, `name` or a string value is NULL,
+ * or memory runs out, with the node unchanged. Never throw. */
+ZEL_XML_API uint8_t XMLSetNodeIntegerAttribute(XMLNode* node, const char* name, int32_t value);
+ZEL_XML_API uint8_t XMLSetNodeDoubleAttribute(XMLNode* node, const char* name, double value);
+ZEL_XML_API uint8_t XMLSetNodeStringAttribute(XMLNode* node, const char* name, const char* value);
+ZEL_XML_API uint8_t XMLSetNodeBoolAttribute(XMLNode* node, const char* name, uint8_t value);
+ZEL_XML_API uint8_t XMLSetNodeAttribute(XMLNode* node, const char* name, const char* value);
+
+/* Typed element setters. Each fills a target: it copies `name`, sets type 0 (a text node
+ * becomes an element) and stores the value in the target's OWN fields, which stay in memory
+ * and are never written; attributes and children are kept. A value meaning "none" leaves
+ * its field as it was. The Set functions fill `node` itself when its name is empty (a fresh
+ * root, an unnamed element, a text node); otherwise, a named node included, they append a
+ * new unnamed element to `node` and fill that, so each call on a named node adds a child.
+ * Return the filled record (owned by the tree). NULL when `node` or `name` is NULL or memory
+ * runs out (nothing changes), and when the name has 32 bytes or more: never a throw; the
+ * node is unchanged, but a child appended for it stays, unnamed and with value "". */
+
+/* Stores a copy of `value` (NULL: none) in the target's own value. */
+ZEL_XML_API XMLNode* XMLSetNodeStringElement(XMLNode* node, const char* name, const char* value);
+
+/* Stores the number text of `value` in the target's own value. 0.0, -0.0 and NaN mean none:
+ * the value is left as it was. */
+ZEL_XML_API XMLNode* XMLSetNodeDoubleElement(XMLNode* node, const char* name, double value);
+
+/* Stores *value in the target's intValue (NULL: none); the target's value is never touched. */
+ZEL_XML_API XMLNode* XMLSetNodeIntegerElement(XMLNode* node, const char* name, const int32_t* value);
+
+/* Like XMLSetNodeStringElement, but always appends a new unnamed element to `parent` and
+ * fills that, even when `parent` is unnamed. NULL for a NULL parent or name. */
+ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* name, const char* value);
+
 /* ---- Document reading and writing ------------------------------------------------------- */
 
 /* ---- Event-driven reading --------------------------------------------------------------- */
