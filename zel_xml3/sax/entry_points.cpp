@@ -79,12 +79,21 @@ ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, 
     }
 }
 
+// UTF-16 in the machine's byte order, the form of a buffer of 16-bit code units.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr XMLCh kNativeUtf16[] = u"UTF-16BE";
+#else
+constexpr XMLCh kNativeUtf16[] = u"UTF-16LE";
+#endif
+
 // Parses `size` bytes in place: the input source neither copies nor adopts the buffer.
-ZEL_XML_RESULT read_buffer(const void* bytes, std::size_t size, XMLNode* root,
+// `encoding` null lets the parser recognise the encoding from the first bytes.
+ZEL_XML_RESULT read_buffer(const void* bytes, std::size_t size, const XMLCh* encoding, XMLNode* root,
                            const XMLParseCallbacks* callbacks, int32_t* count) {
     return read_document(root, callbacks, count, size, kBufferLabel, [&](xercesc::SAXParser& parser) {
         xercesc::MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, kBufferId, false);
         source.setCopyBufToStream(false);
+        if (encoding != nullptr) source.setEncoding(encoding);
         parser.parse(source);
     });
 }
@@ -106,13 +115,15 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLRead(const char* path, XMLNode* root, const XM
 ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemRead(const char* buffer, XMLNode* root, const XMLParseCallbacks* callbacks,
                                           int32_t* count) {
     if (buffer == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
-    return read_buffer(buffer, std::strlen(buffer), root, callbacks, count);
+    return read_buffer(buffer, std::strlen(buffer), nullptr, root, callbacks, count);
 }
 
 ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemWideCharRead(const uint16_t* buffer, XMLNode* root,
                                                   const XMLParseCallbacks* callbacks, int32_t* count) {
     if (buffer == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
-    return read_buffer(buffer, 2 * wide_length(buffer), root, callbacks, count);
+    // Code units are UTF-16 whatever the document's declaration says: without a declaration
+    // or a byte-order mark the parser would otherwise take the bytes for UTF-8.
+    return read_buffer(buffer, 2 * wide_length(buffer), kNativeUtf16, root, callbacks, count);
 }
 
 }  // extern "C"
