@@ -99,6 +99,24 @@ TEST_F(SaxErrors, ValidityErrorsDoNotStopTheTree) {
     EXPECT_EQ(r.progress.back().percent, 100.0);
 }
 
+TEST_F(SaxErrors, DiagnosticsBetweenTextDoNotChangeTheTree) {
+    // Each undeclared element start is reported while text before it is still being
+    // gathered; with or without an error function the tree and the count are the same.
+    const char* doc =
+        "<!DOCTYPE a [<!ELEMENT a (#PCDATA)>]><a> <c/>x<d/> <e>\n</e>y </a>";
+    Recorder r;
+    XMLParseCallbacks cb = r.callbacks();
+    int32_t with_count = -1;
+    Root with = read_memory(doc, &cb, &with_count);
+    int32_t without_count = -1;
+    Root without = read_memory(doc, nullptr, &without_count);
+    EXPECT_EQ(outline(with.get()), "a{c,\"x\",d,e,\"y \"}");
+    EXPECT_EQ(outline(without.get()), outline(with.get()));
+    EXPECT_EQ(with_count, 9);
+    EXPECT_EQ(without_count, with_count);
+    EXPECT_GE(r.diagnostics.size(), 3u);
+}
+
 TEST_F(SaxErrors, NameTooLongEndsTheReadAsUnexpected) {
     const std::string name31(31, 'n');
     const std::string name32(32, 'n');

@@ -56,7 +56,6 @@ void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& att
     const char* utf8 = name_utf8_.convert(name);
     std::size_t length = name_utf8_.size();
     XMLNode* element = open_element(utf8);
-    forget_open_text();
     if (element == nullptr) return;
     ++nodeCount_;
     progressEstimate_ += length + 5;
@@ -73,7 +72,7 @@ XMLNode* SAXTreeHandler::open_element(const char* name) {
         return element;
     }
     if (current_ == nullptr) return nullptr;  // nothing to hang an element on any more
-    remove_trailing_blank_text(current_);
+    prune_before_structure();
     XMLNode* element = XMLCreateElementNode(name, current_);
     if (element == nullptr) throw std::bad_alloc();
     return element;
@@ -93,32 +92,52 @@ void SAXTreeHandler::add_attributes(XMLNode* element, xercesc::AttributeList& at
 void SAXTreeHandler::characters(const XMLCh* chars, XMLSize_t length) {
     progressEstimate_ += length;
     if (current_ == nullptr) return;
-    const char* text = text_utf8_.convert(chars, length);
-    std::size_t size = text_utf8_.size();
-    if (open_text_ == nullptr) {
-        XMLNode* last = last_child(current_);
-        if (last != nullptr && last->type == XML_TEXT_NODE) {
-            open_text_ = last;
-            open_text_length_ = std::strlen(last->value);
-        }
-    }
-    if (open_text_ != nullptr) {
-        if (!tree::append_string(&open_text_->value, open_text_length_, text, size)) throw std::bad_alloc();
-        open_text_length_ += size;
+    if (!text_run_open_) start_text_run();
+    std::size_t room = run_size_ + text::utf8_capacity_for(length);
+    if (run_text_.size() < room) run_text_.resize(room);
+    run_size_ += text::utf16_to_utf8(chars, length, run_text_.data() + run_size_);
+}
+
+// A run continues the element's last text record when there is one (text the root already
+// held); otherwise it will be a record of its own, counted now.
+void SAXTreeHandler::start_text_run() {
+    text_run_open_ = true;
+    run_size_ = 0;
+    XMLNode* last = last_child(current_);
+    run_target_ = last != nullptr && last->type == XML_TEXT_NODE ? last : nullptr;
+    if (run_target_ == nullptr) ++nodeCount_;
+}
+
+// Puts the run into the tree. With `drop_blank` (before a child element and at an element's
+// end) a record that holds only white space is taken out again, or never made.
+void SAXTreeHandler::close_text_run(bool drop_blank) {
+    text_run_open_ = false;
+    const char* text = run_size_ > 0 ? run_text_.data() : "";
+    if (run_target_ != nullptr) {
+        std::size_t old_length = std::strlen(run_target_->value);
+        if (!tree::append_string(&run_target_->value, old_length, text, run_size_)) throw std::bad_alloc();
+        if (drop_blank && tree::is_blank(run_target_->value, old_length + run_size_)) tree::drop_last_child(current_);
+        run_target_ = nullptr;
         return;
     }
-    XMLNode* node = XMLCreateTextNode(text, current_);
-    if (node == nullptr) throw std::bad_alloc();
-    ++nodeCount_;
-    open_text_ = node;
-    open_text_length_ = size;
+    if (drop_blank && tree::is_blank(text, run_size_)) return;
+    if (run_size_ > 0) run_text_[run_size_] = '\0';
+    if (XMLCreateTextNode(text, current_) == nullptr) throw std::bad_alloc();
+}
+
+// Blank text is dropped once it is known to stand between elements: before a child element
+// and at the element's end. Text with any other character stays whole.
+void SAXTreeHandler::prune_before_structure() {
+    if (text_run_open_)
+        close_text_run(true);
+    else
+        remove_trailing_blank_text(current_);
 }
 
 void SAXTreeHandler::ignorableWhitespace(const XMLCh*, XMLSize_t length) { progressEstimate_ += length; }
 
 void SAXTreeHandler::endElement(const XMLCh* name) {
-    remove_trailing_blank_text(current_);
-    forget_open_text();
+    if (current_ != nullptr) prune_before_structure();
     // The document element climbs to "no element" rather than to whatever the root hangs under.
     if (current_ != nullptr) current_ = current_ == root_ ? nullptr : current_->parent;
     if (!element_end_is_reported(name)) return;
@@ -131,16 +150,12 @@ bool SAXTreeHandler::element_end_is_reported(const XMLCh* name) {
     return filterMode_ != 1 || std::strcmp(name_utf8_.convert(name), filterName_) == 0;
 }
 
-// Blank text is dropped once it is known to stand between elements: before a child element
-// and at the element's end. Text with any other character stays whole.
+// The last child, when it is text made before the current run (the root's own, or text
+// already put into the tree before a diagnostic), and blank.
 void SAXTreeHandler::remove_trailing_blank_text(XMLNode* node) {
-    if (node == nullptr) return;
     XMLNode* last = last_child(node);
     if (last == nullptr || last->type != XML_TEXT_NODE) return;
-    std::size_t length = last == open_text_ ? open_text_length_ : std::strlen(last->value);
-    if (!tree::is_blank(last->value, length)) return;
-    if (last == open_text_) forget_open_text();
-    tree::drop_last_child(node);
+    if (tree::is_blank(last->value, std::strlen(last->value))) tree::drop_last_child(node);
 }
 
 void SAXTreeHandler::resetDocument() { progressEstimate_ = 0; }
@@ -153,8 +168,10 @@ void SAXTreeHandler::warning(const xercesc::SAXParseException& exc) { report(exc
 
 void SAXTreeHandler::error(const xercesc::SAXParseException& exc) { report(exc, kError); }
 
+// The parse ends here: the text gathered so far stays in the tree, blank or not.
 void SAXTreeHandler::fatalError(const xercesc::SAXParseException& exc) {
     fatal_error_seen_ = true;
+    if (text_run_open_) close_text_run(false);
     report(exc, kFatalError);
 }
 
@@ -162,6 +179,8 @@ void SAXTreeHandler::report(const xercesc::SAXParseException& exc, int32_t sever
     int32_t line = narrow_position(exc.getLineNumber());
     int32_t column = narrow_position(exc.getColumnNumber());
     if (errorCallback_ == nullptr) return;
+    // The caller may look at the tree from the callback: show it the text read so far.
+    if (text_run_open_) close_text_run(false);
     const XMLCh* public_id = exc.getPublicId();
     const char* converted = public_id != nullptr ? text_utf8_.convert(public_id) : nullptr;
     errorCallback_(line, column, converted, severity, userData_);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include <xercesc/sax/HandlerBase.hpp>
 
@@ -43,10 +44,12 @@ public:
 private:
     XMLNode* open_element(const char* name);
     void add_attributes(XMLNode* element, xercesc::AttributeList& attributes);
+    void start_text_run();
+    void close_text_run(bool drop_blank);
+    void prune_before_structure();
     void remove_trailing_blank_text(XMLNode* node);
     bool element_end_is_reported(const XMLCh* name);
     void report(const xercesc::SAXParseException& exc, int32_t severity);
-    void forget_open_text() { open_text_ = nullptr; }
 
     // 64-bit so that inputs over 4 GiB neither wrap the estimate nor the total.
     std::uint64_t progressEstimate_ = 0;
@@ -62,11 +65,14 @@ private:
     void* userData_ = nullptr;
 
     bool fatal_error_seen_ = false;
-    // The text record that the next character data extends, with its length, so that text
-    // split into many events is appended without measuring it again. Null after any change
-    // to the structure of the tree; it is then found again from current_'s last child.
-    XMLNode* open_text_ = nullptr;
-    std::size_t open_text_length_ = 0;
+    // Character data since the last element start or end (a "run") is gathered here as UTF-8
+    // and becomes a record only when the run closes: blank runs between elements then cost
+    // no record at all, and a run split into many events is copied once. The run is counted
+    // in nodeCount_ when it opens, as if its record had been made then.
+    bool text_run_open_ = false;
+    XMLNode* run_target_ = nullptr;  // an existing last text record the run continues, if any
+    std::vector<char> run_text_;     // grows to the longest run; never shrinks
+    std::size_t run_size_ = 0;
     zel::text::Utf8Buffer name_utf8_;  // element and attribute names
     zel::text::Utf8Buffer text_utf8_;  // character data, attribute values, public identifiers
 };
