@@ -237,8 +237,8 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemRead(const char* buffer, XMLNode* root, con
                                           int32_t* count);
 
 /* Reads a document held as UTF-16 code units in the machine's byte order, ending at the first
- * zero unit; parsed in place like SAX_XMLMemRead. Progress is measured against its size in
- * bytes (twice the number of units). */
+ * zero unit, whatever encoding its declaration names; a leading byte-order mark is skipped.
+ * Parsed in place like SAX_XMLMemRead; progress is measured against its size in bytes. */
 ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemWideCharRead(const uint16_t* buffer, XMLNode* root,
                                                   const XMLParseCallbacks* callbacks, int32_t* count);
 

@@ -150,8 +150,8 @@ bool SAXTreeHandler::element_end_is_reported(const XMLCh* name) {
     return filterMode_ != 1 || std::strcmp(name_utf8_.convert(name), filterName_) == 0;
 }
 
-// The last child, when it is text made before the current run (the root's own, or text
-// already put into the tree before a diagnostic), and blank.
+// Drops the last child of `node` when it is blank text that was in the tree before the
+// current run: the root's own, or text put in early because a diagnostic came.
 void SAXTreeHandler::remove_trailing_blank_text(XMLNode* node) {
     XMLNode* last = last_child(node);
     if (last == nullptr || last->type != XML_TEXT_NODE) return;
