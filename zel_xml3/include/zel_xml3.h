@@ -308,6 +308,36 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
 
 /* ---- Event-driven reading --------------------------------------------------------------- */
 
+/* Common to the three readers below. After XMLInit, the document's elements and non-blank
+ * text are appended under `root`, which first becomes an unnamed document record (type 11)
+ * and then the document element; its earlier attributes and children stay in front. Blank
+ * text between elements is dropped; comments and processing instructions leave no trace;
+ * text split by entities or CDATA is one record. Each element's parent link is set.
+ * `callbacks` (may be NULL) is read once before the parse; its functions run on the calling
+ * thread and must not change the tree. *count (when `count` is not NULL) receives the number
+ * of element and text records made, removed blank ones included, unless the result is 9 or
+ * 10. Results: 0 complete; 5 the parser hit a fatal error (the partial tree stays, severity 7
+ * went to errorCallback; warnings and validity errors keep 0); 4 a parser exception or a NULL
+ * root or buffer (nothing touched); 10 any other exception, such as an element name of 32
+ * bytes or more or memory running out (records made so far stay; a line goes to stderr). */
+
+/* Reads the file at `path`. 9 when `path` is NULL or the file cannot be opened or is empty
+ * (nothing touched then). Progress is measured against the file's size in bytes. */
+ZEL_XML_API ZEL_XML_RESULT SAX_XMLRead(const char* path, XMLNode* root, const XMLParseCallbacks* callbacks,
+                                       int32_t* count);
+
+/* Reads a NUL-terminated document in any encoding the parser recognises from its first
+ * bytes. The buffer is parsed in place, never copied or freed: keep it unchanged during the
+ * call. Progress is measured against its length in bytes. */
+ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemRead(const char* buffer, XMLNode* root, const XMLParseCallbacks* callbacks,
+                                          int32_t* count);
+
+/* Reads a document held as UTF-16 code units in the machine's byte order, ending at the first
+ * zero unit, whatever encoding its declaration names; a leading byte-order mark is skipped.
+ * Parsed in place like SAX_XMLMemRead; progress is measured against its size in bytes. */
+ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemWideCharRead(const uint16_t* buffer, XMLNode* root,
+                                                  const XMLParseCallbacks* callbacks, int32_t* count);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

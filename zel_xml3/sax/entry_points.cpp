@@ -1,0 +1,129 @@
+// The event-driven readers: a file, a byte buffer or a UTF-16 buffer parsed by the SAX
+// parser into the caller's root through a SAXTreeHandler.
+#include "sax/tree_handler.hpp"
+#include "tree/tree.hpp"
+#include "zel_xml3.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/SAXParser.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+using zel::sax::SAXTreeHandler;
+
+namespace {
+
+// The system identifier of both buffer readers, used in the parser's own messages.
+constexpr XMLCh kBufferId[] = u"SAX_XMLMemRead";
+constexpr const char* kBufferLabel = "Memory Buffer";
+
+// Size of the file in bytes; -1 when it cannot be opened or measured. A directory opens as
+// a stream on Linux but cannot be read as a document, so it counts as not openable.
+long long get_file_size(const char* path) {
+    std::FILE* file = std::fopen(path, "r");
+    if (file == nullptr) return -1;
+    long long size = -1;
+    struct stat info;
+    bool is_directory = fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+    if (!is_directory && fseeko(file, 0, SEEK_END) == 0) size = ftello(file);
+    std::fclose(file);
+    return size;
+}
+
+std::size_t wide_length(const uint16_t* text) {
+    const uint16_t* end = text;
+    while (*end != 0) ++end;
+    return static_cast<std::size_t>(end - text);
+}
+
+void configure(xercesc::SAXParser& parser) {
+    parser.setValidationScheme(xercesc::SAXParser::Val_Auto);
+    parser.setDoNamespaces(false);
+    parser.setDoSchema(false);
+    parser.setValidationSchemaFullChecking(false);
+}
+
+// The root becomes an unnamed document record; its attributes and children are kept.
+void prepare_root(XMLNode* root) {
+    root->name[0] = '\0';
+    root->type = XML_DOCUMENT_NODE;
+    zel::tree::release_string(root->value);
+    root->value = zel::tree::empty_string;
+}
+
+// Runs one read: `parse(parser)` feeds the input. `label` names the input in the message for
+// an unexpected exception. A fatal parse error gives ZEL_XML_ERROR with the partial tree kept.
+template <typename Parse>
+ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, int32_t* count,
+                             std::uint64_t input_size, const char* label, Parse parse) {
+    try {
+        xercesc::SAXParser parser;
+        configure(parser);
+        prepare_root(root);
+        SAXTreeHandler handler(root);
+        if (callbacks != nullptr) handler.take_callbacks(*callbacks, input_size);
+        parser.setDocumentHandler(&handler);
+        parser.setErrorHandler(&handler);
+        parse(parser);
+        if (count != nullptr) *count = handler.node_count();
+        return handler.saw_fatal_error() ? ZEL_XML_ERROR : ZEL_XML_OK;
+    } catch (const xercesc::XMLException&) {
+        return ZEL_XML_EXCEPTION;
+    } catch (...) {
+        std::fprintf(stderr, "\nUnexpected exception during parsing: %s\n", label);
+        return ZEL_XML_UNEXPECTED;
+    }
+}
+
+// UTF-16 in the machine's byte order, the form of a buffer of 16-bit code units.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr XMLCh kNativeUtf16[] = u"UTF-16BE";
+#else
+constexpr XMLCh kNativeUtf16[] = u"UTF-16LE";
+#endif
+
+// Parses `size` bytes in place: the input source neither copies nor adopts the buffer.
+// `encoding` null lets the parser recognise the encoding from the first bytes.
+ZEL_XML_RESULT read_buffer(const void* bytes, std::size_t size, const XMLCh* encoding, XMLNode* root,
+                           const XMLParseCallbacks* callbacks, int32_t* count) {
+    return read_document(root, callbacks, count, size, kBufferLabel, [&](xercesc::SAXParser& parser) {
+        xercesc::MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, kBufferId, false);
+        source.setCopyBufToStream(false);
+        if (encoding != nullptr) source.setEncoding(encoding);
+        parser.parse(source);
+    });
+}
+
+}  // namespace
+
+extern "C" {
+
+ZEL_XML_API ZEL_XML_RESULT SAX_XMLRead(const char* path, XMLNode* root, const XMLParseCallbacks* callbacks,
+                                       int32_t* count) {
+    if (path == nullptr) return ZEL_XML_NO_FILE;
+    if (root == nullptr) return ZEL_XML_EXCEPTION;
+    long long size = get_file_size(path);
+    if (size <= 0) return ZEL_XML_NO_FILE;
+    return read_document(root, callbacks, count, static_cast<std::uint64_t>(size), path,
+                         [path](xercesc::SAXParser& parser) { parser.parse(path); });
+}
+
+ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemRead(const char* buffer, XMLNode* root, const XMLParseCallbacks* callbacks,
+                                          int32_t* count) {
+    if (buffer == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
+    return read_buffer(buffer, std::strlen(buffer), nullptr, root, callbacks, count);
+}
+
+ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemWideCharRead(const uint16_t* buffer, XMLNode* root,
+                                                  const XMLParseCallbacks* callbacks, int32_t* count) {
+    if (buffer == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
+    // Code units are UTF-16 whatever the document's declaration says: without a declaration
+    // or a byte-order mark the parser would otherwise take the bytes for UTF-8.
+    return read_buffer(buffer, 2 * wide_length(buffer), kNativeUtf16, root, callbacks, count);
+}
+
+}  // extern "C"

@@ -1,0 +1,189 @@
+// Turns the SAX parser's events into element and text records under the caller's root.
+#include "sax/tree_handler.hpp"
+
+#include "tree/tree.hpp"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include <xercesc/sax/AttributeList.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace zel::sax {
+
+namespace {
+
+constexpr int32_t kWarning = 6;
+constexpr int32_t kError = 5;
+constexpr int32_t kFatalError = 7;
+
+// The parser's 64-bit positions, narrowed for the callback without wrapping.
+int32_t narrow_position(XMLFileLoc position) {
+    constexpr auto kMax = static_cast<XMLFileLoc>(std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(position > kMax ? kMax : position);
+}
+
+// Attribute type code: 10 for a declared NOTATION attribute, 3 for every other type.
+int32_t attribute_type_code(const XMLCh* type) {
+    static constexpr XMLCh kNotation[] = u"NOTATION";
+    return xercesc::XMLString::equals(type, kNotation) ? XML_NOTATION_NODE : XML_CDATA_SECTION_NODE;
+}
+
+XMLNode* last_child(const XMLNode* node) {
+    return node->children.count > 0 ? node->children.items[node->children.count - 1] : nullptr;
+}
+
+}  // namespace
+
+void SAXTreeHandler::take_callbacks(const XMLParseCallbacks& callbacks, std::uint64_t input_size) {
+    filterMode_ = callbacks.filterMode;
+    if (filterMode_ == 1) {
+        // The caller's buffer need not be terminated: take at most 31 bytes.
+        std::size_t len = 0;
+        while (len < sizeof filterName_ - 1 && callbacks.filterName[len] != '\0') ++len;
+        std::memcpy(filterName_, callbacks.filterName, len);
+        filterName_[len] = '\0';
+    }
+    progressCallback_ = callbacks.progressCallback;
+    errorCallback_ = callbacks.errorCallback;
+    userData_ = callbacks.userData;
+    progressTotal_ = input_size;
+}
+
+void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& attributes) {
+    const char* utf8 = name_utf8_.convert(name);
+    std::size_t length = name_utf8_.size();
+    XMLNode* element = open_element(utf8);
+    if (element == nullptr) return;
+    ++nodeCount_;
+    progressEstimate_ += length + 5;
+    current_ = element;
+    add_attributes(element, attributes);
+}
+
+// The first element fills the root in place; later ones are appended to the open element.
+// A name of 32 bytes or more throws ZEL_XML_RESULT 4 out of the record functions.
+XMLNode* SAXTreeHandler::open_element(const char* name) {
+    if (atFirstElement_) {
+        XMLNode* element = XMLCreateDocumentNode(name, root_);
+        atFirstElement_ = false;
+        return element;
+    }
+    if (current_ == nullptr) return nullptr;  // nothing to hang an element on any more
+    prune_before_structure();
+    XMLNode* element = XMLCreateElementNode(name, current_);
+    if (element == nullptr) throw std::bad_alloc();
+    return element;
+}
+
+void SAXTreeHandler::add_attributes(XMLNode* element, xercesc::AttributeList& attributes) {
+    XMLSize_t count = attributes.getLength();
+    for (XMLSize_t i = 0; i < count; ++i) {
+        const char* name = name_utf8_.convert(attributes.getName(i));
+        const char* value = text_utf8_.convert(attributes.getValue(i));
+        int32_t type = attribute_type_code(attributes.getType(i));
+        if (!tree::append_attribute(element, name, name_utf8_.size(), value, text_utf8_.size(), type))
+            throw std::bad_alloc();
+    }
+}
+
+void SAXTreeHandler::characters(const XMLCh* chars, XMLSize_t length) {
+    progressEstimate_ += length;
+    if (current_ == nullptr) return;
+    if (!text_run_open_) start_text_run();
+    std::size_t room = run_size_ + text::utf8_capacity_for(length);
+    if (run_text_.size() < room) run_text_.resize(room);
+    run_size_ += text::utf16_to_utf8(chars, length, run_text_.data() + run_size_);
+}
+
+// A run continues the element's last text record when there is one (text the root already
+// held); otherwise it will be a record of its own, counted now.
+void SAXTreeHandler::start_text_run() {
+    text_run_open_ = true;
+    run_size_ = 0;
+    XMLNode* last = last_child(current_);
+    run_target_ = last != nullptr && last->type == XML_TEXT_NODE ? last : nullptr;
+    if (run_target_ == nullptr) ++nodeCount_;
+}
+
+// Puts the run into the tree. With `drop_blank` (before a child element and at an element's
+// end) a record that holds only white space is taken out again, or never made.
+void SAXTreeHandler::close_text_run(bool drop_blank) {
+    text_run_open_ = false;
+    const char* text = run_size_ > 0 ? run_text_.data() : "";
+    if (run_target_ != nullptr) {
+        std::size_t old_length = std::strlen(run_target_->value);
+        if (!tree::append_string(&run_target_->value, old_length, text, run_size_)) throw std::bad_alloc();
+        if (drop_blank && tree::is_blank(run_target_->value, old_length + run_size_)) tree::drop_last_child(current_);
+        run_target_ = nullptr;
+        return;
+    }
+    if (drop_blank && tree::is_blank(text, run_size_)) return;
+    if (run_size_ > 0) run_text_[run_size_] = '\0';
+    if (XMLCreateTextNode(text, current_) == nullptr) throw std::bad_alloc();
+}
+
+// Blank text is dropped once it is known to stand between elements: before a child element
+// and at the element's end. Text with any other character stays whole.
+void SAXTreeHandler::prune_before_structure() {
+    if (text_run_open_)
+        close_text_run(true);
+    else
+        remove_trailing_blank_text(current_);
+}
+
+void SAXTreeHandler::ignorableWhitespace(const XMLCh*, XMLSize_t length) { progressEstimate_ += length; }
+
+void SAXTreeHandler::endElement(const XMLCh* name) {
+    if (current_ != nullptr) prune_before_structure();
+    // The document element climbs to "no element" rather than to whatever the root hangs under.
+    if (current_ != nullptr) current_ = current_ == root_ ? nullptr : current_->parent;
+    if (!element_end_is_reported(name)) return;
+    double percent = static_cast<double>(progressEstimate_) / static_cast<double>(progressTotal_) * 100.0;
+    progressCallback_(percent, nodeCount_, userData_);
+}
+
+bool SAXTreeHandler::element_end_is_reported(const XMLCh* name) {
+    if (progressCallback_ == nullptr || progressTotal_ == 0) return false;
+    return filterMode_ != 1 || std::strcmp(name_utf8_.convert(name), filterName_) == 0;
+}
+
+// Drops the last child of `node` when it is blank text that was in the tree before the
+// current run: the root's own, or text put in early because a diagnostic came.
+void SAXTreeHandler::remove_trailing_blank_text(XMLNode* node) {
+    XMLNode* last = last_child(node);
+    if (last == nullptr || last->type != XML_TEXT_NODE) return;
+    if (tree::is_blank(last->value, std::strlen(last->value))) tree::drop_last_child(node);
+}
+
+void SAXTreeHandler::resetDocument() { progressEstimate_ = 0; }
+
+void SAXTreeHandler::endDocument() {
+    if (progressCallback_ != nullptr) progressCallback_(100.0, nodeCount_, userData_);
+}
+
+void SAXTreeHandler::warning(const xercesc::SAXParseException& exc) { report(exc, kWarning); }
+
+void SAXTreeHandler::error(const xercesc::SAXParseException& exc) { report(exc, kError); }
+
+// The parse ends here: the text gathered so far stays in the tree, blank or not.
+void SAXTreeHandler::fatalError(const xercesc::SAXParseException& exc) {
+    fatal_error_seen_ = true;
+    if (text_run_open_) close_text_run(false);
+    report(exc, kFatalError);
+}
+
+void SAXTreeHandler::report(const xercesc::SAXParseException& exc, int32_t severity) {
+    int32_t line = narrow_position(exc.getLineNumber());
+    int32_t column = narrow_position(exc.getColumnNumber());
+    if (errorCallback_ == nullptr) return;
+    // The caller may look at the tree from the callback: show it the text read so far.
+    if (text_run_open_) close_text_run(false);
+    const XMLCh* public_id = exc.getPublicId();
+    const char* converted = public_id != nullptr ? text_utf8_.convert(public_id) : nullptr;
+    errorCallback_(line, column, converted, severity, userData_);
+}
+
+}  // namespace zel::sax

@@ -1,0 +1,80 @@
+// The SAX event handler that builds node records while the parser runs. One handler serves
+// exactly one parse; it owns no records, only its reusable conversion buffers.
+#pragma once
+
+#include "io/utf.hpp"
+#include "zel_xml3.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <xercesc/sax/HandlerBase.hpp>
+
+namespace zel::sax {
+
+class SAXTreeHandler : public xercesc::HandlerBase {
+public:
+    // `root` receives the document element in place; its earlier attributes and children stay.
+    explicit SAXTreeHandler(XMLNode* root) : root_(root) {}
+
+    // Copies what the caller asked for, once, before the parse; `input_size` is the size the
+    // progress estimate is measured against (0: only the final report comes).
+    void take_callbacks(const XMLParseCallbacks& callbacks, std::uint64_t input_size);
+
+    int32_t node_count() const { return nodeCount_; }
+    bool saw_fatal_error() const { return fatal_error_seen_; }
+
+    // DocumentHandler
+    void characters(const XMLCh* chars, XMLSize_t length) override;
+    void endDocument() override;
+    void endElement(const XMLCh* name) override;
+    void ignorableWhitespace(const XMLCh* chars, XMLSize_t length) override;
+    void processingInstruction(const XMLCh*, const XMLCh*) override {}
+    void resetDocument() override;
+    void startDocument() override {}
+    void startElement(const XMLCh* name, xercesc::AttributeList& attributes) override;
+
+    // ErrorHandler: report to the caller and return; a parse error never becomes an exception.
+    void warning(const xercesc::SAXParseException& exc) override;
+    void error(const xercesc::SAXParseException& exc) override;
+    void fatalError(const xercesc::SAXParseException& exc) override;
+    void resetErrors() override {}
+
+private:
+    XMLNode* open_element(const char* name);
+    void add_attributes(XMLNode* element, xercesc::AttributeList& attributes);
+    void start_text_run();
+    void close_text_run(bool drop_blank);
+    void prune_before_structure();
+    void remove_trailing_blank_text(XMLNode* node);
+    bool element_end_is_reported(const XMLCh* name);
+    void report(const xercesc::SAXParseException& exc, int32_t severity);
+
+    // 64-bit so that inputs over 4 GiB neither wrap the estimate nor the total.
+    std::uint64_t progressEstimate_ = 0;
+    XMLNode* root_;
+    XMLNode* current_ = nullptr;  // the element being filled; null before and after the document element
+    bool atFirstElement_ = true;
+    int32_t nodeCount_ = 0;  // elements plus text records made, blank ones removed later included
+    std::uint64_t progressTotal_ = 0;
+    int32_t filterMode_ = 0;
+    char filterName_[32] = {};
+    XMLProgressCallback progressCallback_ = nullptr;
+    XMLErrorCallback errorCallback_ = nullptr;
+    void* userData_ = nullptr;
+
+    bool fatal_error_seen_ = false;
+    // Character data since the last element start or end (a "run") is gathered here as UTF-8
+    // and becomes a record only when the run closes: blank runs between elements then cost
+    // no record at all, and a run split into many events is copied once. The run is counted
+    // in nodeCount_ when it opens, as if its record had been made then.
+    bool text_run_open_ = false;
+    XMLNode* run_target_ = nullptr;  // an existing last text record the run continues, if any
+    std::vector<char> run_text_;     // grows to the longest run; never shrinks
+    std::size_t run_size_ = 0;
+    zel::text::Utf8Buffer name_utf8_;  // element and attribute names
+    zel::text::Utf8Buffer text_utf8_;  // character data, attribute values, public identifiers
+};
+
+}  // namespace zel::sax
