@@ -68,8 +68,8 @@ TEST_F(SaxErrors, EmptyInputLeavesTheDocumentSetUp) {
     Recorder r;
     XMLParseCallbacks cb = r.callbacks();
     int32_t count = -1;
-    Root root = make_root("old");
-    root->value = strdup("old value");
+    Root root = make_root();
+    XMLSetNodeStringElement(root.get(), "old", "old value");
     ASSERT_EQ(SAX_XMLMemRead("", root.get(), &cb, &count), ZEL_XML_ERROR);
     EXPECT_STREQ(root->name, "");
     EXPECT_EQ(root->type, XML_DOCUMENT_NODE);

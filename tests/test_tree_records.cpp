@@ -96,3 +96,36 @@ TEST(Records, FreeingWideAndNestedTreeReleasesEverything) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text records keep their value in the record's own block and attributes keep the value in
+// the name's block; every way of changing or freeing them must keep the other strings whole
+// (ASan reports a wrong free or a read of freed memory).
+TEST(Records, StringsStoredTogetherChangeIndependently) {
+    Root root = make_root("r");
+    XMLNode* text = XMLCreateTextNode("first text", root.get());
+    EXPECT_EQ(XMLAlterValueOfNode(root.get(), "second, a longer text"), 0);
+    EXPECT_STREQ(text->value, "second, a longer text");
+    EXPECT_EQ(XMLAlterValueOfNode(root.get(), ""), 0);
+    EXPECT_STREQ(text->value, "");
+
+    XMLNode* other = XMLCreateTextNode("to be named", root.get());
+    EXPECT_EQ(XMLSetNodeStringElement(other, "named", "own value"), other);
+    EXPECT_STREQ(other->value, "own value");
+
+    ASSERT_TRUE(XMLSetNodeStringAttribute(root.get(), "colour", "blue"));
+    XMLAttr* attr = XMLFindAttrWithKeyName(root.get(), "colour");
+    ASSERT_TRUE(XMLSetStringAttribute(attr, "color", "green", 3));  // renames: both strings change
+    EXPECT_STREQ(attr->name, "color");
+    EXPECT_STREQ(attr->value, "green");
+    ASSERT_TRUE(XMLSetNodeStringAttribute(root.get(), "empty", ""));
+    ASSERT_TRUE(XMLSetNodeIntegerAttribute(root.get(), "empty", 7));
+    EXPECT_STREQ(XMLFindAttrWithKeyName(root.get(), "empty")->value, "7");
+
+    Root copy(XMLCopyNodeData(root.get()));
+    root.reset();
+    EXPECT_EQ(outline(copy.get()), "r[color=green:3 empty=7:3]{\"\",named=own value}");
+}
+
+}  // namespace

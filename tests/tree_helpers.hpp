@@ -40,16 +40,10 @@ inline std::string outline(const XMLNode* node) {
     return out;
 }
 
-#include <cstdlib>
-#include <cstring>
-
-// Appends an attribute the way the library's own append does (malloc'd strings, realloc'd
-// array), for tests of tree functions that must carry attributes along.
+// Appends an attribute through the public setters, even when one of that name exists: a
+// node setter appends it under a name no test uses, and a record filler renames it.
 inline void add_attribute(XMLNode* node, const char* name, const char* value, int32_t type = 3) {
-    XMLAttrList& list = node->attributes;
-    if (list.count == list.capacity) {
-        list.capacity = list.capacity ? list.capacity * 2 : 4;
-        list.items = static_cast<XMLAttr*>(std::realloc(list.items, sizeof(XMLAttr) * list.capacity));
-    }
-    list.items[list.count++] = XMLAttr{strdup(name), type, strdup(value)};
+    const char* fresh = "\x01fresh";
+    XMLSetNodeStringAttribute(node, fresh, value);
+    XMLSetStringAttribute(XMLFindAttrWithKeyName(node, fresh), name, value, type);
 }

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace zel::text {
 
 namespace {
@@ -65,18 +69,28 @@ char32_t take_utf8(const unsigned char* in, std::size_t len, std::size_t& pos) {
     return cp;
 }
 
-// Copies whole blocks of 8 ASCII units, the bulk of most markup and text, in a form the
-// compiler turns into a few wide instructions; stops before the first block holding any
-// other unit. Returns the number of units copied.
-std::size_t copy_ascii_blocks(const char16_t* in, std::size_t len, char* out) {
-    constexpr std::size_t kBlock = 8;
+// Copies the leading ASCII units, the bulk of most markup and text, 16 at a time; stops at
+// the first other unit or when fewer than 16 units are left. Returns the number copied.
+// May write up to 15 bytes past what it reports; the output has room for them (3 bytes per
+// remaining unit).
+std::size_t copy_ascii_prefix(const char16_t* in, std::size_t len, char* out) {
+    constexpr std::size_t kBlock = 16;
     std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i non_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
     for (; i + kBlock <= len; i += kBlock) {
-        char16_t any = 0;
-        for (std::size_t k = 0; k < kBlock; ++k) any |= in[i + k];
-        if (any >= 0x80) break;
-        for (std::size_t k = 0; k < kBlock; ++k) out[i + k] = static_cast<char>(in[i + k]);
+        __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+        __m128i ascii = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(lo, non_ascii), zero),
+                                        _mm_cmpeq_epi16(_mm_and_si128(hi, non_ascii), zero));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(ascii));
+        if (mask != 0xFFFF) return i + static_cast<std::size_t>(__builtin_ctz(~mask));
     }
+#else
+    for (; i < len && in[i] < 0x80; ++i) out[i] = static_cast<char>(in[i]);
+#endif
     return i;
 }
 
@@ -86,13 +100,16 @@ std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out) {
     char* start = out;
     std::size_t i = 0;
     while (i < len) {
-        char16_t unit = in[i];
-        if (unit < 0x80) {  // the common case: runs of ASCII
-            *out++ = static_cast<char>(unit);
-            ++i;
-            std::size_t run = copy_ascii_blocks(in + i, len - i, out);
+        if (len - i >= 16) {
+            std::size_t run = copy_ascii_prefix(in + i, len - i, out);
             i += run;
             out += run;
+            if (i == len) break;
+        }
+        char16_t unit = in[i];
+        if (unit < 0x80) {  // short strings and the last few units, fewer than a block
+            *out++ = static_cast<char>(unit);
+            ++i;
             continue;
         }
         char32_t cp = unit;

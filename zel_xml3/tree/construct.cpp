@@ -45,12 +45,7 @@ ZEL_XML_API XMLNode* XMLCreateElementNode(const char* name, XMLNode* parent) {
 
 ZEL_XML_API XMLNode* XMLCreateTextNode(const char* text, XMLNode* parent) {
     if (text == nullptr || parent == nullptr) return nullptr;
-    XMLNode* node = new_node(XML_TEXT_NODE);
-    if (node != nullptr && !replace_string(&node->value, text, std::strlen(text))) {
-        free_node(node);
-        node = nullptr;
-    }
-    return attach(parent, node);
+    return attach(parent, new_node_with_value(XML_TEXT_NODE, text, std::strlen(text)));
 }
 
 }  // extern "C"

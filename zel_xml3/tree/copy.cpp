@@ -10,13 +10,12 @@ namespace {
 // Copies one record without its children; the copy has room reserved for exactly as many
 // children as the source, so appending them cannot fail. nullptr when out of memory.
 XMLNode* copy_record(const XMLNode* source) {
-    XMLNode* copy = new_node(source->type);
+    XMLNode* copy = new_node_with_value(source->type, source->value, std::strlen(source->value));
     if (copy == nullptr) return nullptr;
     std::memcpy(copy->name, source->name, sizeof copy->name);
     copy->intValue = source->intValue;
     copy->docRef = source->docRef;
-    bool ok = replace_string(&copy->value, source->value, std::strlen(source->value)) &&
-              reserve_children(copy, source->children.count);
+    bool ok = reserve_children(copy, source->children.count);
     for (int32_t i = 0; ok && i < source->attributes.count; ++i) {
         const XMLAttr& attr = source->attributes.items[i];
         ok = append_attribute(copy, attr.name, std::strlen(attr.name), attr.value, std::strlen(attr.value),

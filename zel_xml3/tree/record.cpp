@@ -7,7 +7,11 @@
 
 namespace zel::tree {
 
-char empty_string[1] = {'\0'};
+namespace {
+char empty_storage[2] = {kInsideBlock, '\0'};
+}  // namespace
+
+char* const empty_string = empty_storage + 1;
 
 bool name_equals(const XMLNode* node, const char* name) {
     return std::strncmp(node->name, name, sizeof node->name) == 0;
@@ -18,17 +22,26 @@ void set_name(XMLNode* node, const char* name) {
     std::memcpy(node->name, name, len + 1);
 }
 
+namespace {
+
+// Writes the storage byte, the text and a terminator at `at`; returns the string.
+char* place_string(char* at, char storage, const char* text, std::size_t len) {
+    at[0] = storage;
+    std::memcpy(at + 1, text, len);
+    at[len + 1] = '\0';
+    return at + 1;
+}
+
+}  // namespace
+
 char* new_string(const char* text, std::size_t len) {
     if (len == 0) return empty_string;
-    char* copy = static_cast<char*>(std::malloc(len + 1));
-    if (copy == nullptr) return nullptr;
-    std::memcpy(copy, text, len);
-    copy[len] = '\0';
-    return copy;
+    char* block = static_cast<char*>(std::malloc(len + 2));
+    return block == nullptr ? nullptr : place_string(block, kOwnBlock, text, len);
 }
 
 void release_string(char* text) {
-    if (text != empty_string) std::free(text);
+    if (text != nullptr && text[-1] == kOwnBlock) std::free(text - 1);
 }
 
 bool replace_string(char** slot, const char* text, std::size_t len) {
@@ -41,20 +54,31 @@ bool replace_string(char** slot, const char* text, std::size_t len) {
 
 bool append_string(char** slot, std::size_t old_len, const char* text, std::size_t len) {
     if (len == 0) return true;
-    char* old = *slot == empty_string ? nullptr : *slot;
-    char* grown = static_cast<char*>(std::realloc(old, old_len + len + 1));
-    if (grown == nullptr) return false;
-    std::memcpy(grown + old_len, text, len);
-    grown[old_len + len] = '\0';
-    *slot = grown;
+    char* old = *slot;
+    char* block;
+    if (old[-1] == kOwnBlock) {
+        block = static_cast<char*>(std::realloc(old - 1, old_len + len + 2));
+        if (block == nullptr) return false;
+    } else {  // stored inside another block: move it out into a block of its own
+        block = static_cast<char*>(std::malloc(old_len + len + 2));
+        if (block == nullptr) return false;
+        place_string(block, kOwnBlock, old, old_len);
+    }
+    std::memcpy(block + 1 + old_len, text, len);
+    block[1 + old_len + len] = '\0';
+    *slot = block + 1;
     return true;
 }
 
-XMLNode* new_node(int32_t type) {
-    auto* node = static_cast<XMLNode*>(std::calloc(1, sizeof(XMLNode)));
+XMLNode* new_node(int32_t type) { return new_node_with_value(type, nullptr, 0); }
+
+XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len) {
+    std::size_t size = sizeof(XMLNode) + (len > 0 ? len + 2 : 0);
+    auto* node = static_cast<XMLNode*>(std::malloc(size));
     if (node == nullptr) return nullptr;
+    *node = XMLNode{};  // zero the record only; the text after it is written below
     node->type = type;
-    node->value = empty_string;
+    node->value = len > 0 ? place_string(reinterpret_cast<char*>(node + 1), kInsideBlock, text, len) : empty_string;
     return node;
 }
 
@@ -77,10 +101,7 @@ bool grow(T** items, int32_t* capacity, int32_t wanted) {
 bool has_room_for_one_more(int32_t count) { return count < std::numeric_limits<int32_t>::max(); }
 
 void release_attributes(XMLAttrList* list) {
-    for (int32_t i = 0; i < list->count; ++i) {
-        release_string(list->items[i].name);
-        release_string(list->items[i].value);
-    }
+    for (int32_t i = 0; i < list->count; ++i) replace_attribute_strings(&list->items[i], nullptr, nullptr);
     std::free(list->items);
     *list = XMLAttrList{nullptr, 0, 0};
 }
@@ -131,15 +152,46 @@ bool reserve_children(XMLNode* parent, int32_t capacity) {
     return grow(&parent->children.items, &parent->children.capacity, capacity);
 }
 
+void replace_attribute_strings(XMLAttr* attr, char* name, char* value) {
+    release_string(attr->value);  // first: it may live inside the name's block
+    release_string(attr->name);
+    attr->name = name;
+    attr->value = value;
+}
+
+namespace {
+
+// Copies an attribute's name and value, in one block when both are non-empty:
+// [own]name\0[inside]value\0. False when out of memory (nothing allocated then).
+bool copy_attribute_strings(const char* name, std::size_t name_len, const char* value, std::size_t value_len,
+                            char** name_copy, char** value_copy) {
+    if (name_len > 0 && value_len > 0) {
+        char* block = static_cast<char*>(std::malloc(name_len + value_len + 4));
+        if (block == nullptr) return false;
+        *name_copy = place_string(block, kOwnBlock, name, name_len);
+        *value_copy = place_string(*name_copy + name_len + 1, kInsideBlock, value, value_len);
+        return true;
+    }
+    *name_copy = new_string(name, name_len);
+    *value_copy = *name_copy ? new_string(value, value_len) : nullptr;
+    if (*value_copy != nullptr) return true;
+    if (*name_copy != nullptr) release_string(*name_copy);
+    return false;
+}
+
+}  // namespace
+
 XMLAttr* append_attribute(XMLNode* node, const char* name, std::size_t name_len, const char* value,
                           std::size_t value_len, int32_t type) {
     XMLAttrList* list = &node->attributes;
-    if (!has_room_for_one_more(list->count)) return nullptr;
-    char* name_copy = new_string(name, name_len);
-    char* value_copy = name_copy ? new_string(value, value_len) : nullptr;
-    if (value_copy == nullptr || !grow(&list->items, &list->capacity, list->count + 1)) {
-        if (name_copy) release_string(name_copy);
-        if (value_copy) release_string(value_copy);
+    char* name_copy;
+    char* value_copy;
+    if (!has_room_for_one_more(list->count) ||
+        !copy_attribute_strings(name, name_len, value, value_len, &name_copy, &value_copy))
+        return nullptr;
+    if (!grow(&list->items, &list->capacity, list->count + 1)) {
+        XMLAttr doomed{name_copy, 0, value_copy};
+        replace_attribute_strings(&doomed, nullptr, nullptr);
         return nullptr;
     }
     XMLAttr* attr = &list->items[list->count++];

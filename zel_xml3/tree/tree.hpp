@@ -9,9 +9,17 @@
 
 namespace zel::tree {
 
+// Every owned string carries one byte just before its first character that says where its
+// storage lives: kOwnBlock when the string is a malloc block of its own (starting at that
+// byte), kInsideBlock when it lives inside another block and goes with it: the shared "",
+// a text record's value stored after the record, an attribute's value stored after its
+// name. This saves an allocation per text record and per attribute on the readers' hot path.
+// Every string release goes through release_string, which frees own blocks only.
+constexpr char kOwnBlock = 0;
+constexpr char kInsideBlock = 1;
+
 // The shared "" that fresh records point at, so an empty value costs no allocation.
-// Never freed; every string release goes through release_string.
-extern char empty_string[1];
+extern char* const empty_string;
 
 // Longest name a record can hold (its buffer keeps one byte for the terminator).
 constexpr std::size_t kMaxNameLength = sizeof(XMLNode{}.name) - 1;
@@ -30,7 +38,7 @@ bool name_equals(const XMLNode* node, const char* name);
 void set_name(XMLNode* node, const char* name);
 
 // Owned strings. new_string copies `len` bytes and adds a terminator; nullptr when out of
-// memory. release_string frees anything but the shared empty string.
+// memory. release_string frees a string that is a block of its own and leaves the others.
 char* new_string(const char* text, std::size_t len);
 void release_string(char* text);
 // Replaces *slot with a copy of `text`; false (and *slot unchanged) when out of memory.
@@ -42,6 +50,10 @@ bool append_string(char** slot, std::size_t old_len, const char* text, std::size
 // nullptr when out of memory.
 XMLNode* new_node(int32_t type);
 
+// A fresh record like new_node whose value is a copy of `text`, stored in the record's own
+// block. nullptr when out of memory.
+XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len);
+
 // Appends `child` to `parent->children`, growing the sequence geometrically.
 // False when out of memory or full; `parent` is unchanged then.
 bool append_child(XMLNode* parent, XMLNode* child);
@@ -49,10 +61,15 @@ bool append_child(XMLNode* parent, XMLNode* child);
 // Makes room for `capacity` children without appending; false when out of memory.
 bool reserve_children(XMLNode* parent, int32_t capacity);
 
-// Appends an attribute with copies of the given strings. Returns the new attribute (valid
-// until the next append to the same node), nullptr when out of memory (node unchanged).
+// Appends an attribute with copies of the given strings, both in one block. Returns the new
+// attribute (valid until the next append to the same node), nullptr when out of memory
+// (node unchanged).
 XMLAttr* append_attribute(XMLNode* node, const char* name, std::size_t name_len, const char* value,
                           std::size_t value_len, int32_t type);
+
+// Gives an attribute new strings (owned by it from now on) and releases the old ones in the
+// order that keeps a value stored inside its name's block valid until it is released.
+void replace_attribute_strings(XMLAttr* attr, char* name, char* value);
 
 // Frees every descendant and every attribute of `node`, leaving both sequences empty.
 // Name, type, value, intValue, parent and docRef are untouched. Iterative, allocation-free.

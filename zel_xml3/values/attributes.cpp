@@ -25,11 +25,8 @@ bool fill(XMLAttr* attr, const char* name, int32_t type, const char* text, std::
         release_string(name_copy);
         return false;
     }
-    release_string(attr->name);
-    attr->name = name_copy;
+    replace_attribute_strings(attr, name_copy, text_copy);
     attr->type = type;
-    release_string(attr->value);
-    attr->value = text_copy;
     return true;
 }
 
