@@ -210,15 +210,15 @@ ZEL_XML_API XMLNode* XMLGetNodeData(XMLNode* node, const char* name, uint8_t* fo
 
 /* ---- Document reading and writing ------------------------------------------------------- */
 
-/* Reads the XML file `fileName` into `root` (normally fresh from XMLCreateRootNode): the root
- * becomes the document element; attributes (type 3), elements and non-blank text (CDATA and
- * entity text included) are appended after anything already there. Stores the number of
- * elements in *elementCount when not NULL. Returns 0, 4 (an exception, or a NULL fileName or
- * root: nothing printed then) or 5 (the parser reported errors; the tree may be partial). */
+/* Reads the XML file `fileName` into `root` (normally from XMLCreateRootNode), which becomes
+ * the document element; its attributes (type 3), elements and non-blank text (CDATA and entity
+ * text included) are appended after anything already there and belong to `root`. Stores the
+ * element count in *elementCount when not NULL. Returns 0; 4 for an exception, or silently for
+ * a NULL fileName or root; 5 when the parser reported errors (the tree may be partial). */
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount);
 
-/* Writes the tree under `root` to the file `fileName` (created or replaced), pretty-printed in
- * `encoding` (an IANA name; NULL gives UTF-8), without a byte-order mark; text is never
+/* Writes the tree under `root` (only read) to the file `fileName` (created or replaced), in
+ * `encoding` (an IANA name; NULL: UTF-8), pretty-printed, no byte-order mark; text is never
  * changed. A NULL or empty fileName writes nothing and returns 0. Returns 4 for a NULL root
  * (nothing printed), a name the XML rules refuse, a tree too deep to write, an output that
  * cannot be opened or written or an unknown encoding (messages go to stderr). */
