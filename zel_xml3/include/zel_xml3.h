@@ -306,6 +306,25 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
 
 /* ---- Document reading and writing ------------------------------------------------------- */
 
+/* Reads the XML file `fileName` into `root` (normally from XMLCreateRootNode), which becomes
+ * the document element; its attributes (type 3), elements and non-blank text (CDATA and entity
+ * text included) are appended after anything already there and belong to `root`. Stores the
+ * element count in *elementCount when not NULL. Returns 0; 4 for an exception, or silently for
+ * a NULL fileName or root; 5 when the parser reported errors (the tree may be partial). */
+ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount);
+
+/* Writes the tree under `root` (only read) to the file `fileName` (created or replaced), in
+ * `encoding` (an IANA name; NULL: UTF-8), pretty-printed, no byte-order mark; text is never
+ * changed. A NULL or empty fileName writes nothing and returns 0. Returns 4 for a NULL root
+ * (nothing printed), a name the XML rules refuse, a tree too deep to write, an output that
+ * cannot be opened or written or an unknown encoding (messages go to stderr). */
+ZEL_XML_API ZEL_XML_RESULT XMLWrite(const char* fileName, const char* encoding, const XMLNode* root);
+
+/* As XMLWrite, but writes through `fileHandle`, a C `FILE*` open for writing: the document
+ * follows whatever the caller wrote before, the stream is flushed and never closed, and the
+ * caller may go on writing. A NULL handle writes nothing and returns 0. */
+ZEL_XML_API ZEL_XML_RESULT XMLWriteFH(void* fileHandle, const char* encoding, const XMLNode* root);
+
 /* ---- Event-driven reading --------------------------------------------------------------- */
 
 /* Common to the three readers below. After XMLInit, the document's elements and non-blank

@@ -1,0 +1,119 @@
+#include "io/dom_serialize.hpp"
+
+#include "io/dom_write_errors.hpp"
+#include "io/file_target.hpp"
+#include "io/utf.hpp"
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <xercesc/dom/DOMConfiguration.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/DOMLSOutput.hpp>
+#include <xercesc/dom/DOMLSSerializer.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+using xercesc::XMLUni;
+
+namespace zel::dom {
+
+namespace {
+
+template <typename T>
+struct Releaser {
+    void operator()(T* object) const { object->release(); }
+};
+using SerializerPtr = std::unique_ptr<xercesc::DOMLSSerializer, Releaser<xercesc::DOMLSSerializer>>;
+using OutputPtr = std::unique_ptr<xercesc::DOMLSOutput, Releaser<xercesc::DOMLSOutput>>;
+
+// Text in the output encoding, for the parts of a mixed-content document the library writes
+// itself. Making one tries the encoding: an unknown one throws TranscodingException.
+class OutputText {
+public:
+    explicit OutputText(const char16_t* encoding)
+        : encoding_(encoding != nullptr ? encoding : u"UTF-8"), formatter_(encoding_, &buffer_) {}
+
+    // The serialiser's own declaration line, with the encoding name as given.
+    void write_declaration(xercesc::XMLFormatTarget& target) {
+        std::u16string line = u"<?xml version=\"1.0\" encoding=\"";
+        line += encoding_;
+        line += u"\" standalone=\"no\" ?>\n";
+        write(line.c_str(), line.size(), target);
+    }
+    void write_line_end(xercesc::XMLFormatTarget& target) { write(u"\n", 1, target); }
+
+private:
+    void write(const char16_t* text, std::size_t len, xercesc::XMLFormatTarget& target) {
+        buffer_.reset();
+        formatter_.formatBuf(text, len, xercesc::XMLFormatter::NoEscapes);
+        target.writeChars(buffer_.getRawBuffer(), buffer_.getLen(), nullptr);
+    }
+
+    const char16_t* encoding_;
+    xercesc::MemBufFormatTarget buffer_;
+    xercesc::XMLFormatter formatter_;
+};
+
+template <typename Value>
+void set_if_possible(xercesc::DOMConfiguration* config, const XMLCh* name, Value value) {
+    if (config->canSetParameter(name, value)) config->setParameter(name, value);
+}
+
+// Pretty print is off for mixed content, which then carries its own layout and declaration.
+void configure(xercesc::DOMConfiguration* config, XMLWriteErrorHandler& handler, bool mixed) {
+    config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<xercesc::DOMErrorHandler*>(&handler));
+    set_if_possible(config, XMLUni::fgDOMWRTSplitCdataSections, true);
+    set_if_possible(config, XMLUni::fgDOMWRTDiscardDefaultContent, true);
+    set_if_possible(config, XMLUni::fgDOMWRTFormatPrettyPrint, !mixed);
+    set_if_possible(config, XMLUni::fgDOMWRTBOM, false);
+    set_if_possible(config, XMLUni::fgDOMWRTXercesPrettyPrint, false);
+    if (mixed) set_if_possible(config, XMLUni::fgDOMXMLDeclaration, false);
+}
+
+void print_output_failure(const xercesc::XMLException& exc) {
+    text::Utf8Buffer message;
+    const char* text = "";
+    try {
+        text = message.convert(exc.getMessage());
+    } catch (...) {
+        // No memory for the message: the heading still goes out.
+    }
+    std::cerr << "An error occurred during creation of output transcoder. Msg is:" << std::endl
+              << text << std::endl;
+}
+
+}  // namespace
+
+bool serialize(const xercesc::DOMDocument* document, const Destination& destination, const char16_t* encoding,
+               bool mixed) {
+    try {
+        OutputText output_text(encoding);
+        XMLWriteErrorHandler handler;
+        xercesc::DOMImplementationLS* ls = xercesc::DOMImplementationRegistry::getDOMImplementation(u"LS");
+        SerializerPtr writer(ls->createLSSerializer());
+        configure(writer->getDomConfig(), handler, mixed);
+        OutputPtr output(ls->createLSOutput());
+        if (encoding != nullptr) output->setEncoding(encoding);
+
+        std::optional<FileTarget> target;
+        if (destination.stream != nullptr)
+            target.emplace(destination.stream);
+        else
+            target.emplace(destination.path);
+        output->setByteStream(&*target);
+        if (mixed) output_text.write_declaration(*target);
+        bool whole = writer->write(document, output.get());
+        if (mixed && whole) output_text.write_line_end(*target);
+        target->finish();
+        return whole;
+    } catch (const xercesc::XMLException& exc) {
+        print_output_failure(exc);
+        return false;
+    }
+}
+
+}  // namespace zel::dom

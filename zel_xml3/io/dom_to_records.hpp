@@ -1,0 +1,23 @@
+// Turning the parser's document into records. Both walks are iterative, so any depth the
+// parser accepts is fine.
+#pragma once
+
+#include "zel_xml3.h"
+
+#include <cstdint>
+
+#include <xercesc/dom/DOMElement.hpp>
+
+namespace zel::dom {
+
+// Number of elements in the subtree of `element`, itself included, reached through element
+// children only (content of entity references is not counted).
+int32_t count_elements(const xercesc::DOMElement* element);
+
+// Fills `root` in place as the document element and appends its attributes and content.
+// Returns the number of nodes visited: every element plus every other direct child of an
+// element. Throws ZEL_XML_RESULT for a name too long for a record and std::bad_alloc when
+// memory runs out; records made so far stay in the tree.
+int32_t convert_document_element(const xercesc::DOMElement* element, XMLNode* root);
+
+}  // namespace zel::dom

@@ -1,0 +1,14 @@
+// Small helpers for walking a DOM tree without recursion.
+#pragma once
+
+#include <xercesc/dom/DOMNode.hpp>
+
+namespace zel::dom {
+
+// `node` itself when it is an element, else its first following sibling that is one.
+inline xercesc::DOMNode* first_element_from(xercesc::DOMNode* node) {
+    while (node != nullptr && node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) node = node->getNextSibling();
+    return node;
+}
+
+}  // namespace zel::dom

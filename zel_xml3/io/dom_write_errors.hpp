@@ -1,0 +1,19 @@
+// The serialiser's error handler: prints each reported problem under a severity heading.
+#pragma once
+
+#include "io/utf.hpp"
+
+#include <xercesc/dom/DOMErrorHandler.hpp>
+
+namespace zel::dom {
+
+class XMLWriteErrorHandler : public xercesc::DOMErrorHandler {
+public:
+    // Always true, so the serialiser goes on wherever it can.
+    bool handleError(const xercesc::DOMError& domError) override;
+
+private:
+    text::Utf8Buffer message_;
+};
+
+}  // namespace zel::dom
