@@ -19,9 +19,10 @@ inline std::string file_contents(const std::string& path) {
     return out.str();
 }
 
-// Gives a fresh record (whose value is still the library's shared "") a value of its own,
-// the way the library stores one; XMLFreeRootNode frees it with the tree.
-inline void replace_value(XMLNode* fresh, const char* text) { fresh->value = strdup(text); }
+// Creates an element under `parent` whose own value is `text`, through the public API.
+inline XMLNode* element_with_value(XMLNode* parent, const char* name, const char* text) {
+    return XMLAddKeyNameValue(parent, name, text);
+}
 
 // What one XMLRead gave: the tree, the result, the element count (-1 when not written) and
 // everything printed to the standard error stream.

@@ -27,15 +27,13 @@ TEST_F(DomWrite, ConfigExampleIsPrettyPrinted) {
 
 TEST_F(DomWrite, WhatEachRecordTypeBecomes) {
     Root root = make_root("r");
-    XMLNode* unnamed = XMLCreateElementNode("", root.get());
-    replace_value(unnamed, "as text & more");
+    XMLNode* unnamed = element_with_value(root.get(), "", "as text & more");
     add_attribute(unnamed, "lost", "1");
     XMLCreateElementNode("lost", unnamed);
     XMLNode* comment = XMLCreateElementNode("c", root.get());
     comment->type = XML_COMMENT_NODE;
     XMLCreateElementNode("below", comment);
-    XMLNode* valued = XMLCreateElementNode("valued", root.get());
-    replace_value(valued, "own value, never written");
+    XMLNode* valued = element_with_value(root.get(), "valued", "own value, never written");
     add_attribute(valued, "t", "x", XML_NOTATION_NODE);
     // Text beside an element is mixed content: written as it is, without line breaks.
     EXPECT_EQ(written_bytes(root.get()), kDeclaration + "<r>as text &amp; more<valued t=\"x\"/></r>\n");

@@ -1,0 +1,186 @@
+// Benchmarks: each library reader and the writer against bare Xerces-C on the same input,
+// in the same process with the same allocator settings, printed as one table of ratios.
+#include "bare.hpp"
+#include "generate.hpp"
+#include "measure.hpp"
+#include "other_reader.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using zelbench::Kind;
+
+namespace {
+
+struct Input {
+    std::string label;  // e.g. records-1MB
+    std::string document;
+    std::string path;   // the same bytes in a file
+};
+
+std::vector<Input> make_inputs(const std::vector<std::size_t>& sizes_mb) {
+    std::vector<Input> inputs;
+    for (Kind kind : {Kind::Records, Kind::Text}) {
+        for (std::size_t mb : sizes_mb) {
+            Input in;
+            in.label = std::string(zelbench::kind_name(kind)) + "-" + std::to_string(mb) + "MB";
+            in.document = zelbench::generate(kind, mb << 20);
+            in.path = "/tmp/zel_xml3_bench_" + in.label + ".xml";
+            std::ofstream(in.path, std::ios::binary) << in.document;
+            inputs.push_back(std::move(in));
+        }
+    }
+    return inputs;
+}
+
+XMLNode* read_tree(const Input& in) {
+    XMLNode* root = XMLCreateRootNode();
+    SAX_XMLMemRead(in.document.c_str(), root, nullptr, nullptr);
+    return root;
+}
+
+void set_bytes(benchmark::State& state, const Input& in) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(in.document.size()));
+}
+
+void register_pairs(const Input& in) {
+    using benchmark::RegisterBenchmark;
+    const Input* p = &in;
+    RegisterBenchmark(("XMLRead/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) {
+            XMLNode* root = XMLCreateRootNode();
+            XMLRead(p->path.c_str(), root, nullptr);
+            XMLFreeRootNode(root);
+        }
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("bare_dom/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) zelbench::bare_dom_parse(p->path);
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("SAX_XMLMemRead/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) XMLFreeRootNode(read_tree(*p));
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("bare_sax/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) zelbench::bare_sax_parse(p->document);
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("libxml2_tree/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) zelbench::other_tree_parse(p->document);
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("XMLWrite/" + in.label).c_str(), [p](benchmark::State& s) {
+        XMLNode* root = read_tree(*p);
+        std::string out = p->path + ".out";
+        for (auto _ : s) XMLWrite(out.c_str(), "UTF-8", root);
+        XMLFreeRootNode(root);
+        std::remove(out.c_str());
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("bare_write/" + in.label).c_str(), [p](benchmark::State& s) {
+        XMLNode* root = read_tree(*p);
+        std::string out = p->path + ".bare.out";
+        for (auto _ : s) zelbench::bare_write(root, out);
+        XMLFreeRootNode(root);
+        std::remove(out.c_str());
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("XMLFreeRootNode/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) {
+            s.PauseTiming();
+            XMLNode* root = read_tree(*p);
+            s.ResumeTiming();
+            XMLFreeRootNode(root);
+        }
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("XMLCopyNodeData/" + in.label).c_str(), [p](benchmark::State& s) {
+        XMLNode* root = read_tree(*p);
+        for (auto _ : s) {
+            XMLNode* copy = XMLCopyNodeData(root);
+            s.PauseTiming();
+            XMLFreeRootNode(copy);
+            s.ResumeTiming();
+        }
+        XMLFreeRootNode(root);
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+}
+
+// Keeps every run's time per iteration, by benchmark name, for the summary table.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> ms;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median")
+                ms[r.benchmark_name().substr(0, r.benchmark_name().find("_median"))] =
+                    r.GetAdjustedRealTime() * (r.time_unit == benchmark::kMillisecond ? 1.0 : 1e-6);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+void print_table(const std::vector<Input>& inputs, const Collector& c) {
+    struct Pair {
+        const char* library;
+        const char* bare;
+        double target;
+    };
+    const Pair pairs[] = {{"XMLRead", "bare_dom", 1.25},
+                          {"SAX_XMLMemRead", "bare_sax", 0},
+                          {"SAX_XMLMemRead", "libxml2_tree", 1.0},
+                          {"XMLWrite", "bare_write", 1.15}};
+    auto at = [&](const std::string& name) {
+        auto it = c.ms.find(name);
+        return it == c.ms.end() ? -1.0 : it->second;
+    };
+    std::printf("\n%-16s %-14s %-13s %10s %10s %7s %7s\n", "library", "versus", "input", "lib MB/s", "other MB/s",
+                "ratio", "target");
+    for (const Input& in : inputs) {
+        double mb = in.document.size() / 1e6;
+        for (const Pair& p : pairs) {
+            double lib = at(std::string(p.library) + "/" + in.label), bare = at(std::string(p.bare) + "/" + in.label);
+            if (lib <= 0 || bare <= 0) continue;
+            double target = p.target;
+            if (target == 0) target = in.label.rfind("text", 0) == 0 ? 1.3 : 1.6;
+            std::printf("%-16s %-14s %-13s %10.1f %10.1f %7.2f %7.2f%s\n", p.library, p.bare, in.label.c_str(),
+                        mb / (lib / 1e3), mb / (bare / 1e3), lib / bare, target, lib / bare > target ? "  MISSED" : "");
+        }
+        double read = at("SAX_XMLMemRead/" + in.label);
+        double freeing = at("XMLFreeRootNode/" + in.label), copy = at("XMLCopyNodeData/" + in.label);
+        std::printf("%-16s %-14s %-13s %9.2fms  %5.1f%% of the SAX read time%s\n", "XMLFreeRootNode", "", in.label.c_str(),
+                    freeing, 100 * freeing / read, freeing / read > 0.10 ? "  MISSED (target 10%)" : "");
+        std::printf("%-16s %-14s %-13s %9.2fms\n", "XMLCopyNodeData", "", in.label.c_str(), copy);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::size_t> sizes = {1, 32};
+    if (const char* quick = std::getenv("ZEL_BENCH_QUICK"); quick && *quick == '1') sizes = {1};
+    XMLInit();
+    zelbench::other_init();
+    // The document reader prints a summary line per read; keep it out of the report.
+    std::FILE* quiet = std::freopen("/dev/null", "w", stderr);
+    std::vector<Input> inputs = make_inputs(sizes);
+    for (const Input& in : inputs) register_pairs(in);
+    benchmark::Initialize(&argc, argv);
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    print_table(inputs, collector);
+    std::printf("\n");
+    for (const Input& in : inputs) zelbench::print_memory(in.label, in.document, in.path);
+    for (const Input& in : inputs) std::remove(in.path.c_str());
+    benchmark::Shutdown();
+    zelbench::other_cleanup();
+    XMLTerm();
+    return quiet ? 0 : 1;
+}
