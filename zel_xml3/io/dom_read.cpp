@@ -2,6 +2,7 @@
 #include "zel_xml3.h"
 
 #include "io/dom_messages.hpp"
+#include "io/dom_parser.hpp"
 #include "io/dom_read_errors.hpp"
 #include "io/dom_to_records.hpp"
 #include "tree/tree.hpp"
@@ -14,21 +15,22 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
 using xercesc::XercesDOMParser;
+using zel::dom::TextCoalescingParser;
 
 namespace {
 
 // Releases the parsed document before the parser itself goes.
 struct ParserDeleter {
-    void operator()(XercesDOMParser* parser) const {
+    void operator()(TextCoalescingParser* parser) const {
         parser->resetDocumentPool();
         delete parser;
     }
 };
-using ParserPtr = std::unique_ptr<XercesDOMParser, ParserDeleter>;
+using ParserPtr = std::unique_ptr<TextCoalescingParser, ParserDeleter>;
 
 // A non-validating parser without namespaces or schemas; other settings are the defaults.
 ParserPtr make_parser(zel::dom::XMLReadErrorHandler& handler) {
-    ParserPtr parser(new XercesDOMParser(nullptr));
+    ParserPtr parser(new TextCoalescingParser());
     parser->setValidationScheme(XercesDOMParser::Val_Never);
     parser->setDoNamespaces(false);
     parser->setDoSchema(false);
@@ -67,6 +69,7 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
         ParserPtr parser = make_parser(handler);
         parser->resetDocumentPool();
         parser->parse(fileName);
+        parser->flushText();
         prepare_root(root);
         if (const xercesc::DOMDocument* document = parser->getDocument())
             convert_document(document, root, elementCount);
