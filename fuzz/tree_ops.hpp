@@ -104,8 +104,16 @@ inline void run_tree_ops(const uint8_t* data, size_t size) {
         check_tree(root);
     }
     XMLNode* copy = XMLCopyNodeData(root);
-    require(copy != nullptr && same_tree(root, copy));
+    require(copy != nullptr && same_tree(root, copy), "a copy holds the same records");
     XMLFreeRootNode(copy);
+    // Any tree the API can build must be written or refused (4), never crash the writer. What
+    // is written is not read back: the API accepts text XML cannot hold (control characters).
+    if (root->name[0] != '\0') {
+        start_once();
+        static MemFile out;
+        ZEL_XML_RESULT written = out.write_tree(root);
+        require(written == ZEL_XML_OK || written == ZEL_XML_EXCEPTION, "writing gives 0 or 4");
+    }
     XMLFreeRootNode(root);
 }
 
