@@ -3,7 +3,7 @@
 # Only missing packages are fetched; an up-to-date machine makes no network call.
 set -eu
 packages="g++ clang cmake make pkg-config libxerces-c-dev libgtest-dev libgmock-dev \
-libbenchmark-dev libxml2-dev locales binutils"
+libbenchmark-dev libxml2-dev locales binutils libclang-rt-14-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
