@@ -307,9 +307,10 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
 /* ---- Document reading and writing ------------------------------------------------------- */
 
 /* Reads the XML file `fileName` into `root` (normally from XMLCreateRootNode), which becomes
- * the document element; its attributes (type 3), elements and non-blank text (CDATA and entity
- * text included) are appended after anything already there and belong to `root`. Stores the
- * element count in *elementCount when not NULL. Returns 0; 4 for an exception, or silently for
+ * the document element; its attributes (type 3, in the parser's attribute-map order, which is
+ * by name), elements and non-blank text (CDATA and entity text included) are appended after
+ * anything already there and belong to `root`. Stores the element count in *elementCount
+ * when not NULL. Returns 0; 4 for an exception, or silently for
  * a NULL fileName or root; 5 when the parser reported errors (the tree may be partial). */
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount);
 
