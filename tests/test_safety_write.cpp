@@ -3,10 +3,17 @@
 #include "dom_helpers.hpp"
 #include "io/records_to_dom.hpp"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <functional>
 #include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -146,6 +153,119 @@ TEST_F(SafetyWrite, SmallThreadStackLowersTheLimitWithoutCrashing) {
             EXPECT_EQ(file.read(), "precious");
         }
     }
+}
+
+// A scratch folder, removed with what is left in it when the test ends.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        char pattern[] = "/tmp/zel_xml3_dirXXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~ScratchFolder() {
+        for (const std::string& name : entries()) std::remove((path_ + "/" + name).c_str());
+        ::rmdir(path_.c_str());
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string file(const char* name) const { return path_ + "/" + name; }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        DIR* dir = opendir(path_.c_str());
+        while (const dirent* entry = dir != nullptr ? readdir(dir) : nullptr)
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.push_back(entry->d_name);
+        if (dir != nullptr) closedir(dir);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+void put(const std::string& path, const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
+
+Root small_document() {
+    Root root = make_root("doc");
+    XMLCreateTextNode("v", XMLCreateElementNode("k", root.get()));
+    return root;
+}
+
+const std::string kSmallDocument =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n<doc>\n  <k>v</k>\n</doc>\n";
+const std::string kOutputFailure = "An error occurred during creation of output transcoder. Msg is:\n";
+
+TEST_F(SafetyWrite, ReplacingAFileKeepsItsModeAndLinksAndLeavesNoTemporaryFile) {
+    ScratchFolder folder;
+    const std::string target = folder.file("doc.xml");
+    put(target, "old");
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("doc.xml", folder.file("link.xml").c_str()), 0);
+    Root root = small_document();
+
+    for (const std::string& path : {target, folder.file("link.xml")}) {
+        put(target, "old");
+        EXPECT_EQ(write_document(path.c_str(), "UTF-8", root.get()).result, ZEL_XML_OK) << path;
+        EXPECT_EQ(file_contents(target), kSmallDocument) << path;
+        struct stat info;
+        ASSERT_EQ(stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u) << path;
+        ASSERT_EQ(lstat(folder.file("link.xml").c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link still leads to the file";
+        EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.xml", "link.xml"}));
+    }
+}
+
+// A write that fails part way (the file size limit stops it after 16 KB; the captured
+// messages stay under it) reports 4 and leaves the old document whole, with no temporary
+// file behind.
+TEST_F(SafetyWrite, FailedWriteLeavesTheOldFileIntact) {
+    ScratchFolder folder;
+    const std::string target = folder.file("doc.xml");
+    put(target, "precious");
+    Root root = small_document();
+    for (int i = 0; i < 1000; ++i) XMLCreateTextNode("a line long enough to pass the limit", XMLCreateElementNode("k", root.get()));
+
+    struct rlimit old_limit;
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    struct rlimit small = old_limit;
+    small.rlim_cur = 16 * 1024;
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    WriteOutcome out = write_document(target.c_str(), "UTF-8", root.get());
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+
+    EXPECT_EQ(out.result, ZEL_XML_EXCEPTION);
+    EXPECT_EQ(out.messages, kOutputFailure + "unable to write data to file\n");
+    EXPECT_EQ(file_contents(target), "precious");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"doc.xml"});
+}
+
+// Devices and pipes are written directly; a full device gives 4 through both functions.
+TEST_F(SafetyWrite, NonRegularTargetsAreWrittenDirectly) {
+    Root root = small_document();
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    WriteOutcome through_handle;
+    through_handle.messages = capture_stderr([&] { through_handle.result = XMLWriteFH(full, "UTF-8", root.get()); });
+    std::fclose(full);
+    EXPECT_EQ(through_handle.result, ZEL_XML_EXCEPTION);
+    EXPECT_EQ(through_handle.messages, kOutputFailure + "unable to write data to file\n");
+    EXPECT_EQ(write_document("/dev/full", "UTF-8", root.get()).result, ZEL_XML_EXCEPTION);
+    EXPECT_EQ(write_document("/dev/null", "UTF-8", root.get()).result, ZEL_XML_OK);
+
+    ScratchFolder folder;
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = file_contents(fifo); });
+    EXPECT_EQ(write_document(fifo.c_str(), "UTF-8", root.get()).result, ZEL_XML_OK);
+    reader.join();
+    EXPECT_EQ(received, kSmallDocument);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"pipe"});
 }
 
 }  // namespace
