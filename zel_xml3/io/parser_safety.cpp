@@ -1,7 +1,5 @@
 #include "io/parser_safety.hpp"
 
-#include "io/utf.hpp"
-
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -17,37 +15,54 @@ namespace {
 // Each block carries its size in front, aligned for any type.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
-bool is_ascii_alpha(XMLCh c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-
-bool is_scheme_char(XMLCh c) {
-    return is_ascii_alpha(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+// The helpers below look only at ASCII, so they read UTF-16 and UTF-8 names alike.
+template <typename Char>
+bool is_ascii_alpha(Char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool equals_ignoring_case(const XMLCh* text, std::size_t len, const char* ascii) {
+template <typename Char>
+bool is_scheme_char(Char c) {
+    return is_ascii_alpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+template <typename Char>
+bool equals_ignoring_case(const Char* text, std::size_t len, const char* ascii) {
     std::size_t i = 0;
     for (; i < len && ascii[i] != '\0'; ++i) {
-        XMLCh c = text[i] >= u'A' && text[i] <= u'Z' ? static_cast<XMLCh>(text[i] + 32) : text[i];
-        if (c != static_cast<XMLCh>(ascii[i])) return false;
+        Char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<Char>(text[i] + 32) : text[i];
+        if (c != static_cast<Char>(ascii[i])) return false;
     }
     return i == len && ascii[i] == '\0';
 }
 
 // Length of the URL scheme `text` starts with (RFC 3986: a letter, then letters, digits,
 // '+', '-' or '.', then ':'); 0 when there is none.
-std::size_t scheme_length(const XMLCh* text) {
+template <typename Char>
+std::size_t scheme_length(const Char* text) {
     if (!is_ascii_alpha(text[0])) return 0;
     std::size_t len = 1;
     while (is_scheme_char(text[len])) ++len;
-    return text[len] == u':' ? len : 0;
+    return text[len] == ':' ? len : 0;
 }
 
 // A file: URL names the local file system when its authority is empty or "localhost".
-bool names_local_host(const XMLCh* after_scheme) {
-    if (after_scheme[0] != u'/' || after_scheme[1] != u'/') return true;
-    const XMLCh* host = after_scheme + 2;
+template <typename Char>
+bool names_local_host(const Char* after_scheme) {
+    if (after_scheme[0] != '/' || after_scheme[1] != '/') return true;
+    const Char* host = after_scheme + 2;
     std::size_t len = 0;
-    while (host[len] != 0 && host[len] != u'/') ++len;
+    while (host[len] != 0 && host[len] != '/') ++len;
     return len == 0 || equals_ignoring_case(host, len, "localhost");
+}
+
+template <typename Char>
+bool names_remote(const Char* systemId) {
+    if (systemId == nullptr) return false;
+    std::size_t len = scheme_length(systemId);
+    if (len == 0) return false;
+    if (!equals_ignoring_case(systemId, len, "file")) return true;
+    return !names_local_host(systemId + len + 1);
 }
 
 }  // namespace
@@ -85,19 +100,9 @@ void CappedMemory::deallocate(void* payload) {
     ::operator delete(block);
 }
 
-bool is_remote(const XMLCh* systemId) {
-    if (systemId == nullptr) return false;
-    std::size_t len = scheme_length(systemId);
-    if (len == 0) return false;
-    if (!equals_ignoring_case(systemId, len, "file")) return true;
-    return !names_local_host(systemId + len + 1);
-}
+bool is_remote(const XMLCh* systemId) { return names_remote(systemId); }
 
-bool is_remote(const char* systemId) {
-    if (systemId == nullptr) return false;
-    text::Utf16Buffer name;
-    return is_remote(name.convert(systemId));
-}
+bool is_remote(const char* systemId) { return names_remote(systemId); }
 
 xercesc::InputSource* LocalOnlyResolver::resolveEntity(xercesc::XMLResourceIdentifier* resource) {
     const XMLCh* systemId = resource->getSystemId();
