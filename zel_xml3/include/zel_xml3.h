@@ -306,6 +306,20 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
 
 /* ---- Document reading and writing ------------------------------------------------------- */
 
+/* Limits of every read (XMLRead and the three event-driven readers):
+ * - No network, ever. An external DTD or entity whose system identifier starts with a URL
+ *   scheme other than file: (http:, https:, ftp:, ...), or a file: URL naming a host other
+ *   than localhost, is refused with the parser's fatal error "unable to open ..."; a document
+ *   name of that kind is a file that cannot be opened. Local DTDs and entities, by path or
+ *   file: URL, are read as usual (a relative local name containing ':' needs a "./" prefix).
+ * - At most 50,000 entity expansions per document: past them the parser stops with a fatal
+ *   error (XMLRead 5; event-driven readers 5, severity 7 to errorCallback).
+ * - Memory: the parser's own allocations, and separately the records the read makes, may
+ *   each take at most max(256 MB, 128 x input size in bytes). Past that the read ends as for
+ *   running out of memory: XMLRead prints "Unexpected exception" and returns 4 (5 when the
+ *   parser also reported errors), the event-driven readers print their message and return
+ *   10. Records made so far stay in the tree. */
+
 /* Reads the XML file `fileName` into `root` (normally from XMLCreateRootNode), which becomes
  * the document element; its attributes (type 3, in the parser's attribute-map order, which is
  * by name), elements and non-blank text (CDATA and entity text included) are appended after
@@ -318,12 +332,22 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
  * `encoding` (an IANA name; NULL: UTF-8), pretty-printed, no byte-order mark; text is never
  * changed. A NULL or empty fileName writes nothing and returns 0. Returns 4 for a NULL root
  * (nothing printed), a name the XML rules refuse, a tree too deep to write, an output that
- * cannot be opened or written or an unknown encoding (messages go to stderr). */
+ * cannot be opened or written (a full disk included) or an unknown encoding (messages go to
+ * stderr).
+ * An existing regular file is replaced in one step: the document goes to a temporary file
+ * in the same folder, which takes the old file's permissions and is renamed over it only
+ * after a complete, flushed and synced write, so a failed write leaves the old file as it
+ * was. Other targets (a new file, a device, a pipe) are written directly.
+ * Depth: the serialiser needs stack for every element level, so a write accepts at most
+ * min(32,000, (stack left on the calling thread - 128 KB) / 240 bytes) levels: 32,000 on
+ * an 8 MB stack, about 1,600 on a 512 KB thread. A deeper tree gives 4 and "Unexpected
+ * exception" before anything is written. The same holds for XMLWriteFH. */
 ZEL_XML_API ZEL_XML_RESULT XMLWrite(const char* fileName, const char* encoding, const XMLNode* root);
 
 /* As XMLWrite, but writes through `fileHandle`, a C `FILE*` open for writing: the document
  * follows whatever the caller wrote before, the stream is flushed and never closed, and the
- * caller may go on writing. A NULL handle writes nothing and returns 0. */
+ * caller may go on writing. A NULL handle writes nothing and returns 0. A write or flush the
+ * stream refuses (a full disk) gives 4. */
 ZEL_XML_API ZEL_XML_RESULT XMLWriteFH(void* fileHandle, const char* encoding, const XMLNode* root);
 
 /* ---- Event-driven reading --------------------------------------------------------------- */

@@ -5,10 +5,13 @@
 #include "io/dom_parser.hpp"
 #include "io/dom_read_errors.hpp"
 #include "io/dom_to_records.hpp"
+#include "io/parser_safety.hpp"
+#include "io/utf.hpp"
 #include "tree/tree.hpp"
 
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMException.hpp>
@@ -19,18 +22,25 @@ using zel::dom::TextCoalescingParser;
 
 namespace {
 
-// Releases the parsed document before the parser itself goes.
+// Releases the parsed document before the parser itself goes. A parser that ran out of
+// memory still thinks it is parsing and refuses the reset; its destructor frees the document.
 struct ParserDeleter {
     void operator()(TextCoalescingParser* parser) const {
-        parser->resetDocumentPool();
+        try {
+            parser->resetDocumentPool();
+        } catch (...) {
+            // Nothing to report: the parser is deleted either way.
+        }
         delete parser;
     }
 };
 using ParserPtr = std::unique_ptr<TextCoalescingParser, ParserDeleter>;
 
-// A non-validating parser without namespaces or schemas; other settings are the defaults.
-ParserPtr make_parser(zel::dom::XMLReadErrorHandler& handler) {
-    ParserPtr parser(new TextCoalescingParser());
+// A non-validating parser without namespaces or schemas, with the library's safety settings;
+// other settings are the defaults.
+ParserPtr make_parser(zel::dom::XMLReadErrorHandler& handler, zel::safety::ParserSafety& safety) {
+    ParserPtr parser(new TextCoalescingParser(safety.memory()));
+    safety.apply(*parser);
     parser->setValidationScheme(XercesDOMParser::Val_Never);
     parser->setDoNamespaces(false);
     parser->setDoSchema(false);
@@ -48,12 +58,32 @@ void prepare_root(XMLNode* root) {
     root->value = zel::tree::empty_string;
 }
 
-void convert_document(const xercesc::DOMDocument* document, XMLNode* root, int32_t* elementCount) {
+// Size of the file `fileName` names, for the memory cap; 0 when it is not a file.
+std::uint64_t input_size(const char* fileName) {
+    struct stat info;
+    if (stat(fileName, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+// A name the parser would fetch over the network is parsed as an input that cannot be
+// opened, so the read fails exactly as for a missing file.
+void parse_local(XercesDOMParser& parser, const char* fileName) {
+    if (!zel::safety::is_remote(fileName)) {
+        parser.parse(fileName);
+        return;
+    }
+    zel::text::Utf16Buffer name;
+    zel::safety::RefusedSource source(name.convert(fileName));
+    parser.parse(source);
+}
+
+void convert_document(const xercesc::DOMDocument* document, XMLNode* root, int32_t* elementCount,
+                      zel::safety::MemoryBudget* memory) {
     const xercesc::DOMElement* element = document->getDocumentElement();
     int32_t elements = zel::dom::count_elements(element);
     if (elements == 0) return;
     if (elementCount != nullptr) *elementCount = elements;
-    int32_t nodes = zel::dom::convert_document_element(element, root);
+    int32_t nodes = zel::dom::convert_document_element(element, root, memory);
     std::fprintf(stderr, "Total elements found = %d, Total Nodes found = %d \n", elements, nodes);
 }
 
@@ -66,13 +96,15 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
     ZEL_XML_RESULT result = ZEL_XML_OK;
     zel::dom::XMLReadErrorHandler handler;
     try {
-        ParserPtr parser = make_parser(handler);
+        // Outlives the parser: the parser and its document allocate from it.
+        zel::safety::ParserSafety safety(input_size(fileName));
+        ParserPtr parser = make_parser(handler, safety);
         parser->resetDocumentPool();
-        parser->parse(fileName);
+        parse_local(*parser, fileName);
         parser->flushText();
         prepare_root(root);
         if (const xercesc::DOMDocument* document = parser->getDocument())
-            convert_document(document, root, elementCount);
+            convert_document(document, root, elementCount, safety.records());
     } catch (const xercesc::XMLException& exc) {
         zel::dom::print_xml_exception(fileName, exc);
         result = ZEL_XML_EXCEPTION;

@@ -26,6 +26,7 @@ struct Frame {
 
 class Converter {
 public:
+    explicit Converter(safety::MemoryBudget* memory) : memory_(memory) {}
     int32_t run(const xercesc::DOMElement* element, XMLNode* root);
 
 private:
@@ -33,7 +34,11 @@ private:
     XMLNode* add_element(const DOMNode* node, XMLNode* parent);
     void add_text(const DOMNode* node, XMLNode* parent);
     void add_attributes(const DOMNode* node, XMLNode* record);
+    void charge(std::size_t bytes) {
+        if (memory_ != nullptr) memory_->charge(bytes);
+    }
 
+    safety::MemoryBudget* memory_;
     std::vector<Frame> stack_;
     text::Utf8Buffer name_;
     text::Utf8Buffer value_;
@@ -84,6 +89,7 @@ void Converter::visit(const DOMNode* node, Frame frame) {
 }
 
 XMLNode* Converter::add_element(const DOMNode* node, XMLNode* parent) {
+    charge(safety::record_cost(0));
     XMLNode* record = checked(XMLCreateElementNode(name_.convert(node->getNodeName()), parent));
     add_attributes(node, record);
     return record;
@@ -91,7 +97,9 @@ XMLNode* Converter::add_element(const DOMNode* node, XMLNode* parent) {
 
 void Converter::add_text(const DOMNode* node, XMLNode* parent) {
     const char* text = value_.convert(node->getNodeValue());
-    if (!tree::is_blank(text, value_.size())) checked(XMLCreateTextNode(text, parent));
+    if (tree::is_blank(text, value_.size())) return;
+    charge(safety::record_cost(value_.size()));
+    checked(XMLCreateTextNode(text, parent));
 }
 
 // An attribute's value. The parser gives most attributes a single text child; reading it
@@ -111,6 +119,7 @@ void Converter::add_attributes(const DOMNode* node, XMLNode* record) {
         const char* name = name_.convert(attr->getName());
         std::size_t name_len = name_.size();
         const char* value = value_.convert(attribute_value(attr));
+        charge(safety::attribute_cost(name_len, value_.size()));
         checked(tree::append_attribute(record, name, name_len, value, value_.size(), XML_CDATA_SECTION_NODE));
     }
 }
@@ -134,8 +143,9 @@ int32_t count_elements(const xercesc::DOMElement* element) {
     }
 }
 
-int32_t convert_document_element(const xercesc::DOMElement* element, XMLNode* root) {
-    Converter converter;
+int32_t convert_document_element(const xercesc::DOMElement* element, XMLNode* root,
+                                 safety::MemoryBudget* memory) {
+    Converter converter(memory);
     return converter.run(element, root);
 }
 

@@ -19,19 +19,19 @@ std::recursive_mutex library_lock;
 extern "C" {
 
 ZEL_XML_API void XMLInit(void) {
-    std::lock_guard<std::recursive_mutex> hold(library_lock);
     try {
+        std::lock_guard<std::recursive_mutex> hold(library_lock);
         xercesc::XMLPlatformUtils::Initialize(xercesc::XMLUni::fgXercescDefaultLocale, nullptr, nullptr, nullptr);
     } catch (const xercesc::XMLException&) {
         // A parser library that cannot start is not reported: reads and writes will fail.
     } catch (...) {
-        // Out of memory and the like: no exception leaves the library.
+        // Out of memory, a lock that cannot be taken and the like: no exception leaves the library.
     }
 }
 
 ZEL_XML_API void XMLTerm(void) {
-    std::lock_guard<std::recursive_mutex> hold(library_lock);
     try {
+        std::lock_guard<std::recursive_mutex> hold(library_lock);
         xercesc::XMLPlatformUtils::Terminate();
     } catch (...) {
         // Nothing sensible to do about a failing shut-down; keep the exception inside.

@@ -2,7 +2,10 @@
 
 #include "io/utf.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <pthread.h>
 #include <vector>
 
 #include <xercesc/dom/DOMAttr.hpp>
@@ -15,7 +18,27 @@ using xercesc::DOMElement;
 
 namespace zel::dom {
 
-std::size_t max_write_depth() { return kMaxWriteDepth; }
+std::optional<std::size_t> stack_bytes_left() {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return std::nullopt;
+    void* lowest = nullptr;
+    std::size_t size = 0;
+    int got = pthread_attr_getstack(&attributes, &lowest, &size);
+    pthread_attr_destroy(&attributes);
+    if (got != 0) return std::nullopt;
+    // The stack grows down: what is left lies between its lowest address and this frame.
+    char here = 0;
+    auto position = reinterpret_cast<std::uintptr_t>(&here);
+    auto bottom = reinterpret_cast<std::uintptr_t>(lowest);
+    return position > bottom ? position - bottom : 0;
+}
+
+std::size_t max_write_depth() {
+    std::optional<std::size_t> left = stack_bytes_left();
+    if (!left) return kMaxWriteDepth;
+    if (*left <= kStackReserve) return 0;
+    return std::min(kMaxWriteDepth, (*left - kStackReserve) / kStackBytesPerLevel);
+}
 
 namespace {
 
@@ -43,10 +66,12 @@ private:
     xercesc::DOMDocument* document_ = nullptr;
     std::vector<Frame> stack_;
     text::Utf16Buffer text_;
+    std::size_t depth_limit_ = 0;
     bool mixed_ = false;
 };
 
 BuiltDocument Builder::run(const XMLNode* root) {
+    depth_limit_ = max_write_depth();
     xercesc::DOMImplementation* core = xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core");
     if (core == nullptr) throw std::bad_alloc();
     DocumentPtr document(core->createDocument(nullptr, name_of(root), nullptr));
@@ -89,7 +114,7 @@ void Builder::add(const XMLNode* child, Frame& frame) {
 DOMElement* Builder::new_element(const XMLNode* record) { return document_->createElement(name_of(record)); }
 
 void Builder::push(const XMLNode* record, DOMElement* element) {
-    if (stack_.size() >= max_write_depth()) throw TreeTooDeep();
+    if (stack_.size() >= depth_limit_) throw TreeTooDeep();
     stack_.push_back(Frame{record, 0, element, false, false});
 }
 

@@ -1,5 +1,6 @@
 // The event-driven readers: a file, a byte buffer or a UTF-16 buffer parsed by the SAX
 // parser into the caller's root through a SAXTreeHandler.
+#include "io/parser_safety.hpp"
 #include "sax/tree_handler.hpp"
 #include "tree/tree.hpp"
 #include "zel_xml3.h"
@@ -61,10 +62,15 @@ template <typename Parse>
 ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, int32_t* count,
                              std::uint64_t input_size, const char* label, Parse parse) {
     try {
-        xercesc::SAXParser parser;
+        // Outlives the parser, which allocates from it; the parser dies with this block, so
+        // one that ran out of its memory is never used again.
+        zel::safety::ParserSafety safety(input_size);
+        xercesc::SAXParser parser(nullptr, safety.memory());
         configure(parser);
+        safety.apply(parser);
         prepare_root(root);
         SAXTreeHandler handler(root);
+        handler.count_against(safety.records());
         if (callbacks != nullptr) handler.take_callbacks(*callbacks, input_size);
         parser.setDocumentHandler(&handler);
         parser.setErrorHandler(&handler);
@@ -106,6 +112,8 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLRead(const char* path, XMLNode* root, const XM
                                        int32_t* count) {
     if (path == nullptr) return ZEL_XML_NO_FILE;
     if (root == nullptr) return ZEL_XML_EXCEPTION;
+    // The parser would fetch a URL over the network: it counts as a file that cannot be opened.
+    if (zel::safety::is_remote(path)) return ZEL_XML_NO_FILE;
     long long size = get_file_size(path);
     if (size <= 0) return ZEL_XML_NO_FILE;
     return read_document(root, callbacks, count, static_cast<std::uint64_t>(size), path,

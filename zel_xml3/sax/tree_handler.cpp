@@ -66,6 +66,7 @@ void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& att
 // The first element fills the root in place; later ones are appended to the open element.
 // A name of 32 bytes or more throws ZEL_XML_RESULT 4 out of the record functions.
 XMLNode* SAXTreeHandler::open_element(const char* name) {
+    charge(safety::record_cost(0));
     if (atFirstElement_) {
         XMLNode* element = XMLCreateDocumentNode(name, root_);
         atFirstElement_ = false;
@@ -84,6 +85,7 @@ void SAXTreeHandler::add_attributes(XMLNode* element, xercesc::AttributeList& at
         const char* name = name_utf8_.convert(attributes.getName(i));
         const char* value = text_utf8_.convert(attributes.getValue(i));
         int32_t type = attribute_type_code(attributes.getType(i));
+        charge(safety::attribute_cost(name_utf8_.size(), text_utf8_.size()));
         if (!tree::append_attribute(element, name, name_utf8_.size(), value, text_utf8_.size(), type))
             throw std::bad_alloc();
     }
@@ -95,7 +97,9 @@ void SAXTreeHandler::characters(const XMLCh* chars, XMLSize_t length) {
     if (!text_run_open_) start_text_run();
     std::size_t room = run_size_ + text::utf8_capacity_for(length);
     if (run_text_.size() < room) run_text_.resize(room);
-    run_size_ += text::utf16_to_utf8(chars, length, run_text_.data() + run_size_);
+    std::size_t added = text::utf16_to_utf8(chars, length, run_text_.data() + run_size_);
+    run_size_ += added;
+    charge(added);
 }
 
 // A run continues the element's last text record when there is one (text the root already
@@ -105,7 +109,10 @@ void SAXTreeHandler::start_text_run() {
     run_size_ = 0;
     XMLNode* last = last_child(current_);
     run_target_ = last != nullptr && last->type == XML_TEXT_NODE ? last : nullptr;
-    if (run_target_ == nullptr) ++nodeCount_;
+    if (run_target_ == nullptr) {
+        ++nodeCount_;
+        charge(safety::record_cost(0));
+    }
 }
 
 // Puts the run into the tree. With `drop_blank` (before a child element and at an element's

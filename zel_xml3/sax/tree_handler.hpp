@@ -2,6 +2,7 @@
 // exactly one parse; it owns no records, only its reusable conversion buffers.
 #pragma once
 
+#include "io/parser_safety.hpp"
 #include "io/utf.hpp"
 #include "zel_xml3.h"
 
@@ -21,6 +22,10 @@ public:
     // Copies what the caller asked for, once, before the parse; `input_size` is the size the
     // progress estimate is measured against (0: only the final report comes).
     void take_callbacks(const XMLParseCallbacks& callbacks, std::uint64_t input_size);
+
+    // Charges every record, attribute and piece of text the handler adds to `memory`, whose
+    // OutOfMemoryException then ends the read; without it nothing is counted.
+    void count_against(safety::MemoryBudget* memory) { memory_ = memory; }
 
     int32_t node_count() const { return nodeCount_; }
     bool saw_fatal_error() const { return fatal_error_seen_; }
@@ -50,6 +55,9 @@ private:
     void remove_trailing_blank_text(XMLNode* node);
     bool element_end_is_reported(const XMLCh* name);
     void report(const xercesc::SAXParseException& exc, int32_t severity);
+    void charge(std::size_t bytes) {
+        if (memory_ != nullptr) memory_->charge(bytes);
+    }
 
     // 64-bit so that inputs over 4 GiB neither wrap the estimate nor the total.
     std::uint64_t progressEstimate_ = 0;
@@ -63,6 +71,7 @@ private:
     XMLProgressCallback progressCallback_ = nullptr;
     XMLErrorCallback errorCallback_ = nullptr;
     void* userData_ = nullptr;
+    safety::MemoryBudget* memory_ = nullptr;
 
     bool fatal_error_seen_ = false;
     // Character data since the last element start or end (a "run") is gathered here as UTF-8

@@ -1,0 +1,118 @@
+// The safety settings every parser the library makes gets, kept in one place for both
+// readers: an entity expansion limit, a memory cap on the parser's own allocations and on the
+// records a read builds, and an entity resolver that never lets the parser reach the network.
+#pragma once
+
+#include "zel_xml3.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#include <xercesc/framework/MemoryManager.hpp>
+#include <xercesc/sax/InputSource.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+
+namespace zel::safety {
+
+// Entity references a parser expands in one document before it stops with a fatal error.
+constexpr XMLSize_t kEntityExpansionLimit = 50000;
+
+// A read may use max(kMinMemoryCap, kMemoryCapPerInputByte x input size) bytes. The factor
+// leaves room for the costliest honest input measured: a chain of a million nested elements
+// (7 bytes of input a level) takes the document parser about 86 bytes per input byte.
+constexpr std::uint64_t kMinMemoryCap = std::uint64_t{256} << 20;
+constexpr std::uint64_t kMemoryCapPerInputByte = 128;
+constexpr std::size_t kRecordBytes = sizeof(XMLNode) + sizeof(XMLNode*);
+constexpr std::size_t kAttributeBytes = sizeof(XMLAttr);
+std::uint64_t memory_cap_for(std::uint64_t input_size);
+
+// Bytes a read may still take for one purpose; charging past the cap throws the parser
+// library's OutOfMemoryException, which the parser lets through: the read ends, and a parser
+// that saw it is discarded.
+class MemoryBudget {
+public:
+    explicit MemoryBudget(std::uint64_t cap) : cap_(cap) {}
+
+    void charge(std::size_t bytes) {
+        if (bytes > cap_ - used_) refuse();
+        used_ += bytes;
+    }
+    void release(std::size_t bytes) { used_ -= bytes; }
+    std::uint64_t used() const { return used_; }
+
+private:
+    [[noreturn]] static void refuse();
+
+    std::uint64_t cap_;
+    std::uint64_t used_ = 0;
+};
+
+// A per-parser memory manager that counts what it hands out against its own budget.
+class CappedMemory : public xercesc::MemoryManager {
+public:
+    explicit CappedMemory(std::uint64_t cap) : budget_(cap) {}
+
+    xercesc::MemoryManager* getExceptionMemoryManager() override;
+    void* allocate(XMLSize_t size) override;
+    void deallocate(void* block) override;
+    std::uint64_t used() const { return budget_.used(); }
+
+private:
+    MemoryBudget budget_;
+};
+
+// What one record costs against the cap: the record itself and its text, with the storage
+// byte and the terminator.
+inline std::size_t record_cost(std::size_t text_bytes) { return kRecordBytes + text_bytes + 2; }
+inline std::size_t attribute_cost(std::size_t name_bytes, std::size_t value_bytes) {
+    return kAttributeBytes + name_bytes + value_bytes + 4;
+}
+
+// True when the parser would fetch `systemId` from somewhere other than the local file
+// system: it starts with a URL scheme other than file:, or is a file: URL naming a host other
+// than localhost.
+bool is_remote(const XMLCh* systemId);
+bool is_remote(const char* systemId);
+
+// Refuses every remote external entity and DTD (its base included) with an input source that
+// cannot be opened, so the parser ends with its own "unable to open" fatal error. Local ones
+// are left to the parser's usual resolution.
+class LocalOnlyResolver : public xercesc::XMLEntityResolver {
+public:
+    xercesc::InputSource* resolveEntity(xercesc::XMLResourceIdentifier* resource) override;
+};
+
+// An input source that cannot be opened: the parser reports it like a missing file.
+class RefusedSource : public xercesc::InputSource {
+public:
+    explicit RefusedSource(const XMLCh* systemId) : InputSource(systemId) {}
+    xercesc::BinInputStream* makeStream() const override { return nullptr; }
+};
+
+// What a parser needs for as long as it lives: make one before the parser, pass memory() to
+// the parser's constructor, then apply() to the parser. The parser's allocations and the
+// records the read builds are capped separately, each at memory_cap_for(input size).
+class ParserSafety {
+public:
+    explicit ParserSafety(std::uint64_t input_size);
+    ParserSafety(const ParserSafety&) = delete;
+    ParserSafety& operator=(const ParserSafety&) = delete;
+
+    CappedMemory* memory() { return &memory_; }
+    MemoryBudget* records() { return &records_; }
+
+    template <typename Parser>
+    void apply(Parser& parser) {
+        parser.setSecurityManager(&security_);
+        parser.setXMLEntityResolver(&resolver_);
+    }
+
+private:
+    CappedMemory memory_;
+    MemoryBudget records_;
+    xercesc::SecurityManager security_;
+    LocalOnlyResolver resolver_;
+};
+
+}  // namespace zel::safety
