@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
@@ -26,12 +27,25 @@ struct Input {
     std::string path;   // the same bytes in a file
 };
 
+// The inputs to generate: all, or the one that ZEL_BENCH_INPUT names (run.sh runs each pair in
+// a process of its own, so that no pair inherits another's heap).
+bool wanted(const std::string& label) {
+    const char* only = std::getenv("ZEL_BENCH_INPUT");
+    return only == nullptr || label == only;
+}
+
+bool section(const char* name) {
+    const char* sections = std::getenv("ZEL_BENCH_SECTIONS");
+    return sections == nullptr || std::strstr(sections, name) != nullptr;
+}
+
 std::vector<Input> make_inputs(const std::vector<std::size_t>& sizes_mb) {
     std::vector<Input> inputs;
     for (Kind kind : {Kind::Records, Kind::Text}) {
         for (std::size_t mb : sizes_mb) {
             Input in;
             in.label = std::string(zelbench::kind_name(kind)) + "-" + std::to_string(mb) + "MB";
+            if (!wanted(in.label)) continue;
             in.document = zelbench::generate(kind, mb << 20);
             in.path = "/tmp/zel_xml3_bench_" + in.label + ".xml";
             std::ofstream(in.path, std::ios::binary) << in.document;
@@ -61,6 +75,10 @@ void set_bytes(benchmark::State& state, const Input& in) {
 void register_pairs(const Input& in) {
     using benchmark::RegisterBenchmark;
     const Input* p = &in;
+    RegisterBenchmark(("bare_dom/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) zelbench::bare_dom_parse(p->path);
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
     RegisterBenchmark(("XMLRead/" + in.label).c_str(), [p](benchmark::State& s) {
         for (auto _ : s) {
             XMLNode* root = XMLCreateRootNode();
@@ -69,34 +87,30 @@ void register_pairs(const Input& in) {
         }
         set_bytes(s, *p);
     })->Unit(benchmark::kMillisecond);
-    RegisterBenchmark(("bare_dom/" + in.label).c_str(), [p](benchmark::State& s) {
-        for (auto _ : s) zelbench::bare_dom_parse(p->path);
+    RegisterBenchmark(("bare_sax/" + in.label).c_str(), [p](benchmark::State& s) {
+        for (auto _ : s) zelbench::bare_sax_parse(p->document);
         set_bytes(s, *p);
     })->Unit(benchmark::kMillisecond);
     RegisterBenchmark(("SAX_XMLMemRead/" + in.label).c_str(), [p](benchmark::State& s) {
         for (auto _ : s) free_untimed(s, read_tree(*p));
         set_bytes(s, *p);
     })->Unit(benchmark::kMillisecond);
-    RegisterBenchmark(("bare_sax/" + in.label).c_str(), [p](benchmark::State& s) {
-        for (auto _ : s) zelbench::bare_sax_parse(p->document);
-        set_bytes(s, *p);
-    })->Unit(benchmark::kMillisecond);
     RegisterBenchmark(("libxml2_tree/" + in.label).c_str(), [p](benchmark::State& s) {
         for (auto _ : s) zelbench::other_tree_parse(p->document);
-        set_bytes(s, *p);
-    })->Unit(benchmark::kMillisecond);
-    RegisterBenchmark(("XMLWrite/" + in.label).c_str(), [p](benchmark::State& s) {
-        XMLNode* root = read_tree(*p);
-        std::string out = p->path + ".out";
-        for (auto _ : s) XMLWrite(out.c_str(), "UTF-8", root);
-        XMLFreeRootNode(root);
-        std::remove(out.c_str());
         set_bytes(s, *p);
     })->Unit(benchmark::kMillisecond);
     RegisterBenchmark(("bare_write/" + in.label).c_str(), [p](benchmark::State& s) {
         XMLNode* root = read_tree(*p);
         std::string out = p->path + ".bare.out";
         for (auto _ : s) zelbench::bare_write(root, out);
+        XMLFreeRootNode(root);
+        std::remove(out.c_str());
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("XMLWrite/" + in.label).c_str(), [p](benchmark::State& s) {
+        XMLNode* root = read_tree(*p);
+        std::string out = p->path + ".out";
+        for (auto _ : s) XMLWrite(out.c_str(), "UTF-8", root);
         XMLFreeRootNode(root);
         std::remove(out.c_str());
         set_bytes(s, *p);
@@ -127,12 +141,14 @@ void register_pairs(const Input& in) {
 class Collector : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> ms;
+    bool quiet = std::getenv("ZEL_BENCH_QUIET") != nullptr;
+    bool ReportContext(const Context& context) override { return quiet || ConsoleReporter::ReportContext(context); }
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
             if (r.run_type == Run::RT_Iteration || r.aggregate_name == "median")
                 ms[r.benchmark_name().substr(0, r.benchmark_name().find("_median"))] =
                     r.GetAdjustedRealTime() * (r.time_unit == benchmark::kMillisecond ? 1.0 : 1e-6);
-        ConsoleReporter::ReportRuns(runs);
+        if (!quiet) ConsoleReporter::ReportRuns(runs);
     }
 };
 
@@ -150,8 +166,9 @@ void print_table(const std::vector<Input>& inputs, const Collector& c) {
         auto it = c.ms.find(name);
         return it == c.ms.end() ? -1.0 : it->second;
     };
-    std::printf("\n%-16s %-14s %-13s %10s %10s %7s %7s\n", "library", "versus", "input", "lib MB/s", "other MB/s",
-                "ratio", "target");
+    if (std::getenv("ZEL_BENCH_NO_HEADER") == nullptr)
+        std::printf("\n%-16s %-14s %-13s %10s %10s %7s %7s\n", "library", "versus", "input", "lib MB/s", "other MB/s",
+                    "ratio", "target");
     for (const Input& in : inputs) {
         double mb = in.document.size() / 1e6;
         for (const Pair& p : pairs) {
@@ -164,6 +181,7 @@ void print_table(const std::vector<Input>& inputs, const Collector& c) {
         }
         double read = at("SAX_XMLMemRead/" + in.label);
         double freeing = at("XMLFreeRootNode/" + in.label), copy = at("XMLCopyNodeData/" + in.label);
+        if (read <= 0 || freeing <= 0 || copy <= 0) continue;
         std::printf("%-16s %-14s %-13s %9.2fms  %5.1f%% of the SAX read time%s\n", "XMLFreeRootNode", "", in.label.c_str(),
                     freeing, 100 * freeing / read, freeing / read > 0.10 ? "  MISSED (target 10%)" : "");
         std::printf("%-16s %-14s %-13s %9.2fms\n", "XMLCopyNodeData", "", in.label.c_str(), copy);
@@ -196,24 +214,60 @@ void print_dom_curve() {
     }
 }
 
+// Runs one side of one pair once on `in`; instructions.sh counts what happens inside it with
+// callgrind, which is repeatable where wall-clock time on a shared machine is not.
+// The readers fill `fresh`, an empty root; freeing their records is measured on its own.
+extern "C" __attribute__((noinline)) void zelbench_measured(const char* op, const Input& in, XMLNode* tree,
+                                                            XMLNode* fresh) {
+    std::string name = op;
+    if (name == "XMLRead") {
+        XMLRead(in.path.c_str(), fresh, nullptr);
+    } else if (name == "bare_dom") {
+        zelbench::bare_dom_parse(in.path);
+    } else if (name == "SAX_XMLMemRead") {
+        SAX_XMLMemRead(in.document.c_str(), fresh, nullptr, nullptr);
+    } else if (name == "bare_sax") {
+        zelbench::bare_sax_parse(in.document);
+    } else if (name == "XMLWrite") {
+        XMLWrite((in.path + ".out").c_str(), "UTF-8", tree);
+    } else if (name == "bare_write") {
+        zelbench::bare_write(tree, in.path + ".out");
+    } else if (name == "XMLFreeRootNode") {
+        XMLFreeRootNode(tree);
+    }
+}
+
+int run_once(const char* op, const Input& in) {
+    XMLNode* tree = read_tree(in);  // the tree the writers write, or the one freed
+    XMLNode* fresh = XMLCreateRootNode();
+    zelbench_measured(op, in, tree, fresh);
+    XMLFreeRootNode(fresh);
+    if (std::string(op) != "XMLFreeRootNode") XMLFreeRootNode(tree);
+    std::remove((in.path + ".out").c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::size_t> sizes = {1, 32};
+    if (const char* mb = std::getenv("ZEL_BENCH_MB")) sizes = {static_cast<std::size_t>(std::atoi(mb))};
     if (const char* quick = std::getenv("ZEL_BENCH_QUICK"); quick && *quick == '1') sizes = {1};
     XMLInit();
     zelbench::other_init();
     // The document reader prints a summary line per read; keep it out of the report.
     std::FILE* quiet = std::freopen("/dev/null", "w", stderr);
     std::vector<Input> inputs = make_inputs(sizes);
+    if (const char* op = std::getenv("ZEL_BENCH_ONCE"); op != nullptr && !inputs.empty())
+        return run_once(op, inputs.front());
     for (const Input& in : inputs) register_pairs(in);
     benchmark::Initialize(&argc, argv);
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
-    print_table(inputs, collector);
-    std::printf("\n");
-    for (const Input& in : inputs) zelbench::print_memory(in.label, in.document, in.path);
-    if (const char* curve = std::getenv("ZEL_BENCH_CURVE"); curve == nullptr || *curve != '0') print_dom_curve();
+    if (section("table")) print_table(inputs, collector);
+    if (section("memory"))
+        for (const Input& in : inputs) zelbench::print_memory(in.label, in.document, in.path);
+    if (section("curve")) print_dom_curve();
     for (const Input& in : inputs) std::remove(in.path.c_str());
     benchmark::Shutdown();
     zelbench::other_cleanup();

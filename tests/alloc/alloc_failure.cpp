@@ -198,3 +198,25 @@ TEST(OutOfMemory, ElementSettersChangeNothingOnFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// A record keeps its first child pointer beside itself; the second child moves the sequence
+// into a block of its own. Running out of memory at that move keeps the first child.
+TEST(OutOfMemory, SecondChildKeepsTheFirstWhenTheMoveFails) {
+    fail_each_allocation([&] {
+        XMLNode* root = XMLCreateRootNode();
+        XMLNode* first = XMLCreateTextNode("first", root);
+        XMLNode* second = first ? XMLCreateElementNode("second", root) : nullptr;
+        bool whole = second != nullptr;
+        if (first != nullptr) {
+            EXPECT_EQ(XMLGetChildAt(root, 0), first);
+            EXPECT_STREQ(XMLGetChildAt(root, 0)->value, "first");
+            EXPECT_EQ(XMLGetChildrenCount(root), whole ? 2 : 1);
+        }
+        XMLFreeRootNode(root);
+        return whole;
+    });
+}
+
+}  // namespace

@@ -72,13 +72,32 @@ bool append_string(char** slot, std::size_t old_len, const char* text, std::size
 
 XMLNode* new_node(int32_t type) { return new_node_with_value(type, nullptr, 0); }
 
+namespace {
+
+// A record without a value of its own keeps room for one child pointer right after it: most
+// elements hold a single child (their text), which then costs no allocation of its own. A
+// second child moves the sequence into a block of its own.
+XMLNode** inline_children(XMLNode* node) { return reinterpret_cast<XMLNode**>(node + 1); }
+
+void release_children_items(XMLNode* node) {
+    if (node->children.items != inline_children(node)) std::free(node->children.items);
+    node->children = XMLNodeList{nullptr, 0, 0};
+}
+
+}  // namespace
+
 XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len) {
-    std::size_t size = sizeof(XMLNode) + (len > 0 ? len + 2 : 0);
+    std::size_t size = sizeof(XMLNode) + (len > 0 ? len + 2 : sizeof(XMLNode*));
     auto* node = static_cast<XMLNode*>(std::malloc(size));
     if (node == nullptr) return nullptr;
-    *node = XMLNode{};  // zero the record only; the text after it is written below
+    *node = XMLNode{};  // zero the record only; what follows it is written below
     node->type = type;
-    node->value = len > 0 ? place_string(reinterpret_cast<char*>(node + 1), kInsideBlock, text, len) : empty_string;
+    if (len > 0) {
+        node->value = place_string(reinterpret_cast<char*>(node + 1), kInsideBlock, text, len);
+    } else {
+        node->value = empty_string;
+        node->children = XMLNodeList{inline_children(node), 0, 1};
+    }
     return node;
 }
 
@@ -109,8 +128,7 @@ void release_attributes(XMLAttrList* list) {
 // Releases what a record owns apart from its children's records.
 void release_fields(XMLNode* node) {
     release_attributes(&node->attributes);
-    std::free(node->children.items);
-    node->children = XMLNodeList{nullptr, 0, 0};
+    release_children_items(node);
     release_string(node->value);
     node->value = empty_string;
 }
@@ -120,15 +138,14 @@ void release_fields(XMLNode* node) {
 void free_descendants(XMLNode* node) {
     XMLNode* pending = nullptr;
     auto push_children = [&pending](XMLNode* of) {
-        for (int32_t i = 0; i < of->children.count; ++i) {
+        for (int32_t i = of->children.count - 1; i >= 0; --i) {
             XMLNode* child = of->children.items[i];
             child->parent = pending;
             pending = child;
         }
     };
     push_children(node);
-    std::free(node->children.items);
-    node->children = XMLNodeList{nullptr, 0, 0};
+    release_children_items(node);
     while (pending != nullptr) {
         XMLNode* doomed = pending;
         pending = doomed->parent;
@@ -140,16 +157,30 @@ void free_descendants(XMLNode* node) {
 
 }  // namespace
 
-bool append_child(XMLNode* parent, XMLNode* child) {
+bool reserve_children(XMLNode* parent, int32_t capacity) {
     XMLNodeList* list = &parent->children;
-    if (!has_room_for_one_more(list->count)) return false;
-    if (!grow(&list->items, &list->capacity, list->count + 1)) return false;
-    list->items[list->count++] = child;
+    if (capacity <= list->capacity) return true;
+    if (list->items != inline_children(parent))
+        return grow(&list->items, &list->capacity, capacity);
+    // Leaving the room after the record: the sequence moves into a block of its own.
+    XMLNode** kept = list->items;
+    int32_t kept_capacity = list->capacity;
+    list->items = nullptr;
+    list->capacity = 0;
+    if (!grow(&list->items, &list->capacity, capacity)) {
+        list->items = kept;
+        list->capacity = kept_capacity;
+        return false;
+    }
+    if (list->count > 0) std::memcpy(list->items, kept, static_cast<std::size_t>(list->count) * sizeof(XMLNode*));
     return true;
 }
 
-bool reserve_children(XMLNode* parent, int32_t capacity) {
-    return grow(&parent->children.items, &parent->children.capacity, capacity);
+bool append_child(XMLNode* parent, XMLNode* child) {
+    XMLNodeList* list = &parent->children;
+    if (!has_room_for_one_more(list->count) || !reserve_children(parent, list->count + 1)) return false;
+    list->items[list->count++] = child;
+    return true;
 }
 
 void replace_attribute_strings(XMLAttr* attr, char* name, char* value) {
