@@ -22,8 +22,12 @@ static void print_record(const XMLNode* node, int depth) {
 static int print_outline(const XMLNode* root) {
     const XMLNode** nodes = malloc(sizeof *nodes * 64);
     int32_t* next = malloc(sizeof *next * 64);
-    int top = 0, capacity = 64;
-    if (nodes == NULL || next == NULL) return 1;
+    int top = 0, capacity = 64, result = 0;
+    if (nodes == NULL || next == NULL) {
+        free(nodes);
+        free(next);
+        return 1;
+    }
     print_record(root, 0);
     nodes[0] = root;
     next[0] = 0;
@@ -35,10 +39,15 @@ static int print_outline(const XMLNode* root) {
         }
         print_record(child, top + 1);
         if (top + 1 == capacity) {
+            const XMLNode** more_nodes = realloc(nodes, sizeof *nodes * capacity * 2);
+            int32_t* more_next = more_nodes ? realloc(next, sizeof *next * capacity * 2) : NULL;
+            if (more_nodes) nodes = more_nodes;
+            if (more_next == NULL) {
+                result = 1;
+                break;
+            }
+            next = more_next;
             capacity *= 2;
-            nodes = realloc(nodes, sizeof *nodes * capacity);
-            next = realloc(next, sizeof *next * capacity);
-            if (nodes == NULL || next == NULL) return 1;
         }
         ++top;
         nodes[top] = child;
@@ -46,7 +55,7 @@ static int print_outline(const XMLNode* root) {
     }
     free(nodes);
     free(next);
-    return 0;
+    return result;
 }
 
 int main(void) {
