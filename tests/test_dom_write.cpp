@@ -54,6 +54,10 @@ TEST_F(DomWrite, RefusedTreesWriteNothingAndLeaveTheFileAlone) {
         {"illegal element name", [](XMLNode* r) { XMLCreateElementNode("1bad", r); }},
         {"illegal attribute name", [](XMLNode* r) { add_attribute(XMLCreateElementNode("e", r), "x y", "1"); }},
         {"empty root name", [](XMLNode* r) { r->name[0] = '\0'; }},
+        // Bytes that are not UTF-8 cannot be written unchanged: refused rather than replaced.
+        {"text not UTF-8", [](XMLNode* r) { XMLCreateTextNode("caf\xE9", XMLCreateElementNode("e", r)); }},
+        {"attribute not UTF-8", [](XMLNode* r) { add_attribute(r, "a", "\xFF\xFE"); }},
+        {"name not UTF-8", [](XMLNode* r) { XMLCreateElementNode("e\xC0\xAF", r); }},
     };
     for (const Case& c : cases) {
         Root root = make_root("doc");

@@ -61,7 +61,13 @@ TEST(Utf, MalformedInputBecomesReplacementCharacters) {
         {"\x80z", u"\uFFFDz"},                 // stray continuation byte
         {"\xE4z\xB8", u"\uFFFDz\uFFFD"},       // broken sequence
     };
-    for (const Case& c : cases) EXPECT_EQ(std::u16string(to16.convert(c.input)), c.expected) << c.input;
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::u16string(to16.convert(c.input)), c.expected) << c.input;
+        EXPECT_TRUE(to16.malformed()) << c.input;
+    }
+    // A replacement character that is really there is not a malformed sequence.
+    EXPECT_EQ(std::u16string(to16.convert("ok \xEF\xBF\xBD")), u"ok \uFFFD");
+    EXPECT_FALSE(to16.malformed());
 }
 
 }  // namespace

@@ -324,16 +324,16 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
  * the document element; its attributes (type 3, in the parser's attribute-map order, which is
  * by name), elements and non-blank text (CDATA and entity text included) are appended after
  * anything already there and belong to `root`. Stores the element count in *elementCount
- * when not NULL. Returns 0; 4 for an exception, or silently for
- * a NULL fileName or root; 5 when the parser reported errors (the tree may be partial). */
+ * when not NULL. Returns 0; 4 for an exception, or silently for a NULL fileName or root;
+ * 5 when the parser reported errors (the tree may be partial). */
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount);
 
 /* Writes the tree under `root` (only read) to the file `fileName` (created or replaced), in
  * `encoding` (an IANA name; NULL: UTF-8), pretty-printed, no byte-order mark; text is never
  * changed. A NULL or empty fileName writes nothing and returns 0. Returns 4 for a NULL root
- * (nothing printed), a name the XML rules refuse, a tree too deep to write, an output that
- * cannot be opened or written (a full disk included) or an unknown encoding (messages go to
- * stderr).
+ * (nothing printed), a name the XML rules refuse, a string that is not UTF-8 (it could not
+ * be written unchanged), a tree too deep to write, an output that cannot be opened or
+ * written (a full disk included) or an unknown encoding (messages go to stderr).
  * An existing regular file is replaced in one step: the document goes to a temporary file
  * in the same folder, which takes the old file's permissions and is renamed over it only
  * after a complete, flushed and synced write, so a failed write leaves the old file as it

@@ -61,7 +61,11 @@ private:
     void push(const XMLNode* record, DOMElement* element);
     void copy_attributes(const XMLNode* record, DOMElement* element);
     const XMLCh* name_of(const XMLNode* record);
-    const XMLCh* utf16(const char* text) { return text_.convert(text != nullptr ? text : ""); }
+    const XMLCh* utf16(const char* text) { return checked(text_.convert(text != nullptr ? text : "")); }
+    const XMLCh* checked(const XMLCh* converted) const {
+        if (text_.malformed()) throw TextNotUtf8();
+        return converted;
+    }
 
     xercesc::DOMDocument* document_ = nullptr;
     std::vector<Frame> stack_;
@@ -129,7 +133,7 @@ void Builder::copy_attributes(const XMLNode* record, DOMElement* element) {
 
 // A name fills at most the record's buffer, terminator or not.
 const XMLCh* Builder::name_of(const XMLNode* record) {
-    return text_.convert(record->name, strnlen(record->name, sizeof record->name));
+    return checked(text_.convert(record->name, strnlen(record->name, sizeof record->name)));
 }
 
 }  // namespace

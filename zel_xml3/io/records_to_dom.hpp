@@ -32,6 +32,9 @@ std::size_t max_write_depth();
 // Thrown by build_document for a tree deeper than max_write_depth().
 struct TreeTooDeep {};
 
+// Thrown when a record holds bytes that are not UTF-8: they cannot be written unchanged.
+struct TextNotUtf8 {};
+
 struct DocumentDeleter {
     void operator()(xercesc::DOMDocument* document) const { document->release(); }
 };
@@ -45,7 +48,8 @@ struct BuiltDocument {
 // Builds the document for `root` (not null): elements from named type-0 records with their
 // attributes, text nodes from text records and unnamed elements, a second top-level element
 // for a type-11 record (which the DOM refuses), nothing for other types. Throws DOMException
-// for names the DOM refuses, TreeTooDeep, or the parser library's out-of-memory exceptions.
+// for names the DOM refuses, TreeTooDeep, TextNotUtf8, or the parser library's out-of-memory
+// exceptions.
 BuiltDocument build_document(const XMLNode* root);
 
 // Lays out the element-only parts of a document that holds mixed content the way the

@@ -11,6 +11,7 @@ namespace zel::text {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kMalformed = 0xFFFFFFFF;  // take_utf8's answer for a sequence that is not UTF-8
 
 char* put_utf8(char32_t cp, char* out) {
     if (cp < 0x80) {
@@ -33,8 +34,8 @@ char* put_utf8(char32_t cp, char* out) {
 
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Decodes one UTF-8 sequence starting at in[0]; advances `pos`. Overlong forms, surrogates,
-// values past U+10FFFF and truncated sequences give U+FFFD and consume one byte.
+// Decodes one UTF-8 sequence starting at in[pos]; advances `pos`. Overlong forms, surrogates,
+// values past U+10FFFF and truncated sequences give kMalformed and consume one byte.
 char32_t take_utf8(const unsigned char* in, std::size_t len, std::size_t& pos) {
     unsigned char lead = in[pos];
     std::size_t need;
@@ -42,7 +43,7 @@ char32_t take_utf8(const unsigned char* in, std::size_t len, std::size_t& pos) {
     char32_t min;
     if (lead < 0xC2 || lead > 0xF4) {
         ++pos;
-        return kReplacement;
+        return kMalformed;
     } else if (lead < 0xE0) {
         need = 1, cp = lead & 0x1F, min = 0x80;
     } else if (lead < 0xF0) {
@@ -52,18 +53,18 @@ char32_t take_utf8(const unsigned char* in, std::size_t len, std::size_t& pos) {
     }
     if (len - pos <= need) {
         ++pos;
-        return kReplacement;
+        return kMalformed;
     }
     for (std::size_t i = 1; i <= need; ++i) {
         if (!is_continuation(in[pos + i])) {
             ++pos;
-            return kReplacement;
+            return kMalformed;
         }
         cp = (cp << 6) | (in[pos + i] & 0x3F);
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         ++pos;
-        return kReplacement;
+        return kMalformed;
     }
     pos += need + 1;
     return cp;
@@ -130,7 +131,7 @@ std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out) {
     return static_cast<std::size_t>(out - start);
 }
 
-std::size_t utf8_to_utf16(const char* text, std::size_t len, char16_t* out) {
+std::size_t utf8_to_utf16(const char* text, std::size_t len, char16_t* out, bool* malformed) {
     const auto* in = reinterpret_cast<const unsigned char*>(text);
     char16_t* start = out;
     std::size_t pos = 0;
@@ -140,6 +141,10 @@ std::size_t utf8_to_utf16(const char* text, std::size_t len, char16_t* out) {
             continue;
         }
         char32_t cp = take_utf8(in, len, pos);
+        if (cp == kMalformed) {
+            cp = kReplacement;
+            if (malformed != nullptr) *malformed = true;
+        }
         if (cp >= 0x10000) {
             cp -= 0x10000;
             *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -168,7 +173,8 @@ const char* Utf8Buffer::convert(const char16_t* text, std::size_t len) {
 const char16_t* Utf16Buffer::convert(const char* text, std::size_t len) {
     std::size_t need = utf16_capacity_for(len);
     if (units_.size() < need) units_.resize(need);
-    size_ = utf8_to_utf16(text, len, units_.data());
+    malformed_ = false;
+    size_ = utf8_to_utf16(text, len, units_.data(), &malformed_);
     return units_.data();
 }
 

@@ -20,8 +20,9 @@ constexpr std::size_t utf16_capacity_for(std::size_t utf8_bytes) { return utf8_b
 std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out);
 
 // Converts `len` UTF-8 bytes into `out`, which holds at least utf16_capacity_for(len) units.
-// Writes a terminating zero unit and returns the number of units before it.
-std::size_t utf8_to_utf16(const char* in, std::size_t len, char16_t* out);
+// Writes a terminating zero unit and returns the number of units before it. Sets *malformed
+// (when given) if some bytes were not UTF-8 and became U+FFFD.
+std::size_t utf8_to_utf16(const char* in, std::size_t len, char16_t* out, bool* malformed = nullptr);
 
 // Length of a zero-terminated UTF-16 string.
 std::size_t utf16_length(const char16_t* text);
@@ -45,10 +46,13 @@ public:
     const char16_t* convert(const char* text, std::size_t len);
     const char16_t* convert(const char* text);
     std::size_t size() const { return size_; }
+    // True when the last conversion met bytes that are not UTF-8 (they became U+FFFD).
+    bool malformed() const { return malformed_; }
 
 private:
     std::vector<char16_t> units_;
     std::size_t size_ = 0;
+    bool malformed_ = false;
 };
 
 }  // namespace zel::text
