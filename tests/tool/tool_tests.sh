@@ -125,6 +125,8 @@ get_set)
   expect 0 "$zelxml" get "$work/new.xml" config/limits/timeout
   echo 30 > "$work/want"; same "$work/out" "$work/want"
   expect 1 "$zelxml" get "$work/edit.xml" config/limits/timeout
+  expect 2 "$zelxml" set "$work/edit.xml" config/server/port "$(printf 'caf\351')"
+  contains "$work/err" "VALUE is not UTF-8 text"
   # A failed write leaves the old file as it was.
   cp "$work/edit.xml" "$work/before.xml"
   chmod 555 "$work"

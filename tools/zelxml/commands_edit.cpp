@@ -25,6 +25,20 @@ int open_path(const Args& args, Tree& tree, Path& path, bool create, XMLNode*& e
     return kOk;
 }
 
+// A quick check that `text` is UTF-8, the only text the library writes (the writer itself
+// refuses the rarer malformed forms this does not look for).
+bool is_utf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t extra = byte < 0x80 ? 0 : byte < 0xC2 ? 4 : byte < 0xE0 ? 1 : byte < 0xF0 ? 2 : byte < 0xF5 ? 3 : 4;
+        if (extra == 4 || text.size() - i <= extra) return false;
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
 bool set_value(XMLNode* element, const Path& path, const std::string& value) {
     if (path.has_attribute) return XMLSetNodeAttribute(element, path.attribute.c_str(), value.c_str()) == 1;
     if (XMLGetChildrenCount(element) == 0) return XMLCreateTextNode(value.c_str(), element) != nullptr;
@@ -62,6 +76,7 @@ int cmd_get(const Args& args) {
 
 int cmd_set(const Args& args) {
     if (args.words.size() != 3) return fail(kUsage, "set needs FILE, PATH and VALUE (see zelxml set --help)");
+    if (!is_utf8(args.words[2])) return fail(kUsage, "VALUE is not UTF-8 text");
     Tree tree;
     Path path;
     XMLNode* element = nullptr;
