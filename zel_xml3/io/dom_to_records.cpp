@@ -99,7 +99,7 @@ void Converter::add_text(const DOMNode* node, XMLNode* parent) {
     const char* text = value_.convert(node->getNodeValue());
     if (tree::is_blank(text, value_.size())) return;
     charge(safety::record_cost(value_.size()));
-    checked(XMLCreateTextNode(text, parent));
+    checked(tree::create_text(parent, text, value_.size()));
 }
 
 // An attribute's value. The parser gives most attributes a single text child; reading it

@@ -101,7 +101,7 @@ std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out) {
     char* start = out;
     std::size_t i = 0;
     while (i < len) {
-        if (len - i >= 16) {
+        if (in[i] < 0x80 && len - i >= 16) {
             std::size_t run = copy_ascii_prefix(in + i, len - i, out);
             i += run;
             out += run;

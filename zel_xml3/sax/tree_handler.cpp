@@ -128,8 +128,7 @@ void SAXTreeHandler::close_text_run(bool drop_blank) {
         return;
     }
     if (drop_blank && tree::is_blank(text, run_size_)) return;
-    if (run_size_ > 0) run_text_[run_size_] = '\0';
-    if (XMLCreateTextNode(text, current_) == nullptr) throw std::bad_alloc();
+    if (tree::create_text(current_, text, run_size_) == nullptr) throw std::bad_alloc();
 }
 
 // Blank text is dropped once it is known to stand between elements: before a child element

@@ -43,9 +43,21 @@ ZEL_XML_API XMLNode* XMLCreateElementNode(const char* name, XMLNode* parent) {
     return attach(parent, element);
 }
 
+}  // extern "C"
+
+namespace zel::tree {
+
+XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len) {
+    return attach(parent, new_node_with_value(XML_TEXT_NODE, text, len));
+}
+
+}  // namespace zel::tree
+
+extern "C" {
+
 ZEL_XML_API XMLNode* XMLCreateTextNode(const char* text, XMLNode* parent) {
     if (text == nullptr || parent == nullptr) return nullptr;
-    return attach(parent, new_node_with_value(XML_TEXT_NODE, text, std::strlen(text)));
+    return create_text(parent, text, std::strlen(text));
 }
 
 }  // extern "C"

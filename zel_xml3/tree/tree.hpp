@@ -54,6 +54,10 @@ XMLNode* new_node(int32_t type);
 // block. nullptr when out of memory.
 XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len);
 
+// XMLCreateTextNode for a text whose length is known: appends a text record holding a copy
+// of `len` bytes to `parent` and returns it; nullptr when out of memory (nothing appended).
+XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len);
+
 // Appends `child` to `parent->children`, growing the sequence geometrically.
 // False when out of memory or full; `parent` is unchanged then.
 bool append_child(XMLNode* parent, XMLNode* child);
