@@ -2,7 +2,7 @@
 // callbacks, and short ways to read a document from a string.
 #pragma once
 
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 #include "io_helpers.hpp"
 #include "tree_helpers.hpp"
 

@@ -162,7 +162,7 @@ TEST_F(DomRead, MillionLevelDocumentReadsWithoutRecursion) {
 
 }  // namespace
 
-#include "io/dom_read_errors.hpp"
+#include "io/read/errors.hpp"
 
 #include <xercesc/sax/SAXParseException.hpp>
 

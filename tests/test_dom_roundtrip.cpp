@@ -2,7 +2,7 @@
 // form matches the golden file beside them, and writing what was read gives the same bytes.
 #include "dom_helpers.hpp"
 
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 
 #include <gtest/gtest.h>
 

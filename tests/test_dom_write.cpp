@@ -1,8 +1,8 @@
 // Writing records: the layout, what each record type becomes, result codes and messages.
 #include "dom_helpers.hpp"
 
-#include "io/dom_write_errors.hpp"
-#include "io/records_to_dom.hpp"
+#include "io/write/errors.hpp"
+#include "io/write/build.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The UTF-16 <-> UTF-8 converter: round trips, surrogates, malformed input.
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The event-driven readers: a file, a byte buffer or a UTF-16 buffer parsed by the SAX
 // parser into the caller's root through a SAXTreeHandler.
-#include "io/parser_safety.hpp"
+#include "io/parser/safety.hpp"
 #include "sax/tree_handler.hpp"
 #include "tree/tree.hpp"
 #include "zel_xml3.h"

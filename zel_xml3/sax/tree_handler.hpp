@@ -2,8 +2,8 @@
 // exactly one parse; it owns no records, only its reusable conversion buffers.
 #pragma once
 
-#include "io/parser_safety.hpp"
-#include "io/utf.hpp"
+#include "io/parser/safety.hpp"
+#include "text/utf.hpp"
 #include "zel_xml3.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "io/dom_messages.hpp"
+#include "io/parser/messages.hpp"
 
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 
 #include <cstdio>
 

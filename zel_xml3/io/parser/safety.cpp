@@ -1,4 +1,4 @@
-#include "io/parser_safety.hpp"
+#include "io/parser/safety.hpp"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "io/file_target.hpp"
+#include "io/write/file_target.hpp"
 
 #include <climits>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "io/dom_read_errors.hpp"
+#include "io/read/errors.hpp"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "io/dom_to_records.hpp"
+#include "io/read/to_records.hpp"
 
-#include "io/dom_walk.hpp"
-#include "io/utf.hpp"
+#include "io/walk.hpp"
+#include "text/utf.hpp"
 #include "tree/tree.hpp"
 
 #include <new>

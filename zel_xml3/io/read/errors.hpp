@@ -2,7 +2,7 @@
 // stream and remembers whether any of them was an error.
 #pragma once
 
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 
 #include <xercesc/sax/ErrorHandler.hpp>
 

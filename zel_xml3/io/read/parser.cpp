@@ -1,4 +1,4 @@
-#include "io/dom_parser.hpp"
+#include "io/read/parser.hpp"
 
 namespace zel::dom {
 

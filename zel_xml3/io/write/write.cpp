@@ -1,10 +1,10 @@
 // XMLWrite and XMLWriteFH: the records become a DOM document, which the serialiser writes.
 #include "zel_xml3.h"
 
-#include "io/dom_messages.hpp"
-#include "io/dom_serialize.hpp"
-#include "io/records_to_dom.hpp"
-#include "io/utf.hpp"
+#include "io/parser/messages.hpp"
+#include "io/write/serialize.hpp"
+#include "io/write/build.hpp"
+#include "text/utf.hpp"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "io/dom_write_errors.hpp"
+#include "io/write/errors.hpp"
 
 #include <iostream>
 

@@ -1,4 +1,4 @@
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 
 #include <cstring>
 

@@ -1,12 +1,12 @@
 // XMLRead: the whole document is parsed first, then converted into the caller's root.
 #include "zel_xml3.h"
 
-#include "io/dom_messages.hpp"
-#include "io/dom_parser.hpp"
-#include "io/dom_read_errors.hpp"
-#include "io/dom_to_records.hpp"
-#include "io/parser_safety.hpp"
-#include "io/utf.hpp"
+#include "io/parser/messages.hpp"
+#include "io/read/parser.hpp"
+#include "io/read/errors.hpp"
+#include "io/read/to_records.hpp"
+#include "io/parser/safety.hpp"
+#include "text/utf.hpp"
 #include "tree/tree.hpp"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "io/dom_serialize.hpp"
+#include "io/write/serialize.hpp"
 
-#include "io/dom_write_errors.hpp"
-#include "io/file_target.hpp"
-#include "io/utf.hpp"
+#include "io/write/errors.hpp"
+#include "io/write/file_target.hpp"
+#include "text/utf.hpp"
 
 #include <iostream>
 #include <memory>

@@ -2,7 +2,7 @@
 // parser accepts is fine.
 #pragma once
 
-#include "io/parser_safety.hpp"
+#include "io/parser/safety.hpp"
 #include "zel_xml3.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "io/records_to_dom.hpp"
+#include "io/write/build.hpp"
 
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The serialiser's error handler: prints each reported problem under a severity heading.
 #pragma once
 
-#include "io/utf.hpp"
+#include "text/utf.hpp"
 
 #include <xercesc/dom/DOMErrorHandler.hpp>
 
