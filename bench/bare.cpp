@@ -1,5 +1,7 @@
 #include "bare.hpp"
 
+#include "io/parser/switches.hpp"
+
 #include <memory>
 #include <vector>
 
@@ -16,22 +18,9 @@ using namespace xercesc;
 
 namespace zelbench {
 
-namespace {
-
-// The settings the library gives its parsers: no namespaces, no schemas, the given scheme.
-template <typename Parser, typename Scheme>
-void configure(Parser& parser, Scheme scheme) {
-    parser.setValidationScheme(scheme);
-    parser.setDoNamespaces(false);
-    parser.setDoSchema(false);
-    parser.setValidationSchemaFullChecking(false);
-}
-
-}  // namespace
-
 void bare_dom_parse(const std::string& path) {
     XercesDOMParser parser;
-    configure(parser, XercesDOMParser::Val_Never);
+    zel::parser::set_reader_switches(parser, XercesDOMParser::Val_Never);
     HandlerBase errors;
     parser.setErrorHandler(&errors);
     parser.parse(path.c_str());
@@ -40,7 +29,7 @@ void bare_dom_parse(const std::string& path) {
 
 void bare_sax_parse(const std::string& document) {
     SAXParser parser;
-    configure(parser, SAXParser::Val_Auto);
+    zel::parser::set_reader_switches(parser, SAXParser::Val_Auto);
     HandlerBase handler;
     parser.setDocumentHandler(&handler);
     parser.setErrorHandler(&handler);

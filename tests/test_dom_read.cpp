@@ -171,7 +171,7 @@ namespace {
 // Every heading of the reader's diagnostics, byte for byte, and which of them count as errors.
 TEST_F(DomRead, ErrorHandlerPrintsEachSeverityAndTracksErrors) {
     xercesc::SAXParseException exc(u"bad thing \u00e9", nullptr, u"doc.xml", 3, 14);
-    zel::dom::XMLReadErrorHandler handler;
+    zel::read::XMLReadErrorHandler handler;
     EXPECT_EQ(capture_stderr([&] { handler.warning(exc); }),
               "\nWarning at file doc.xml, line 3, char 14 \n  Message: bad thing \xc3\xa9");
     EXPECT_FALSE(handler.sawErrors());

@@ -149,7 +149,7 @@ TEST_F(DomWrite, TreesDeeperThanTheSerialiserCanWriteAreRefused) {
         for (std::size_t i = 1; i < levels; ++i) at = XMLCreateElementNode("n", at);
         return root;
     };
-    const std::size_t limit = zel::dom::kMaxWriteDepth;
+    const std::size_t limit = zel::write::kMaxWriteDepth;
 
     Root deepest = chain(limit);
     ScratchFile fits;
@@ -185,7 +185,7 @@ struct FakeError : xercesc::DOMError {
 };
 
 TEST_F(DomWrite, ErrorHandlerHeadingsBySeverity) {
-    zel::dom::XMLWriteErrorHandler handler;
+    zel::write::XMLWriteErrorHandler handler;
     const std::pair<xercesc::DOMError::ErrorSeverity, const char*> rows[] = {
         {xercesc::DOMError::DOM_SEVERITY_WARNING, "\nWarning Message: it \xc3\xa9\n"},
         {xercesc::DOMError::DOM_SEVERITY_ERROR, "\nError Message: it \xc3\xa9\n"},

@@ -101,17 +101,17 @@ TEST_F(SafetyWrite, SerialiserStackUsePerLevelIsWellInsideTheMargin) {
         const std::size_t deep = used_by(4000);
         const double per_level = static_cast<double>(deep - shallow) / 3000.0;
         std::printf("serialiser stack per level (%s): %.1f bytes; margin %zu\n", mixed ? "mixed" : "indented",
-                    per_level, zel::dom::kStackBytesPerLevel);
+                    per_level, zel::write::kStackBytesPerLevel);
         EXPECT_GT(per_level, 16.0) << "the serialiser recurses per level";
-        EXPECT_LE(per_level * 1.5, static_cast<double>(zel::dom::kStackBytesPerLevel));
-        EXPECT_LT(shallow, zel::dom::kStackReserve + 1000 * zel::dom::kStackBytesPerLevel);
+        EXPECT_LE(per_level * 1.5, static_cast<double>(zel::write::kStackBytesPerLevel));
+        EXPECT_LT(shallow, zel::write::kStackReserve + 1000 * zel::write::kStackBytesPerLevel);
     }
 }
 
 TEST_F(SafetyWrite, MainThreadRefusesAMillionLevelsAndWritesTenThousand) {
-    const std::size_t limit = zel::dom::max_write_depth();
+    const std::size_t limit = zel::write::max_write_depth();
     std::printf("write depth limit on the main thread: %zu levels\n", limit);
-    EXPECT_EQ(limit, zel::dom::kMaxWriteDepth) << "an 8 MB stack has room for the whole fixed limit";
+    EXPECT_EQ(limit, zel::write::kMaxWriteDepth) << "an 8 MB stack has room for the whole fixed limit";
 
     Root huge = chain(1000000);
     ScratchFile kept("precious");
@@ -132,7 +132,7 @@ TEST_F(SafetyWrite, SmallThreadStackLowersTheLimitWithoutCrashing) {
     constexpr std::size_t kStack = 512 * 1024;
     PaintedStack stack(kStack);
     std::size_t limit = 0;
-    stack.measure([&] { limit = zel::dom::max_write_depth(); });
+    stack.measure([&] { limit = zel::write::max_write_depth(); });
     std::printf("write depth limit on a 512 KB thread: %zu levels\n", limit);
     EXPECT_GT(limit, 1000u);
     EXPECT_LT(limit, kStack / 128);

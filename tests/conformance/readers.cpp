@@ -1,6 +1,8 @@
 // Runs one reader on one case. Called in a child process, which the parser may crash.
 #include "readers.hpp"
 
+#include "io/parser/switches.hpp"
+
 #include "zel_xml3.h"
 
 #include <algorithm>
@@ -30,9 +32,7 @@ public:
 template <typename Parser, typename Scheme>
 bool bare_parse(const std::string& path, Scheme scheme, CountingHandler& handler) {
     Parser parser;
-    parser.setValidationScheme(scheme);
-    parser.setDoNamespaces(false);
-    parser.setDoSchema(false);
+    zel::parser::set_reader_switches(parser, scheme);
     parser.setErrorHandler(&handler);
     try {
         parser.parse(path.c_str());

@@ -1,14 +1,16 @@
 // The event-driven readers: a file, a byte buffer or a UTF-16 buffer parsed by the SAX
 // parser into the caller's root through a SAXTreeHandler.
+#include "io/parser/input_file.hpp"
+#include "io/parser/messages.hpp"
 #include "io/parser/safety.hpp"
 #include "sax/tree_handler.hpp"
+#include "text/utf.hpp"
 #include "tree/tree.hpp"
 #include "zel_xml3.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
@@ -22,39 +24,6 @@ namespace {
 constexpr XMLCh kBufferId[] = u"SAX_XMLMemRead";
 constexpr const char* kBufferLabel = "Memory Buffer";
 
-// Size of the file in bytes; -1 when it cannot be opened or measured. A directory opens as
-// a stream on Linux but cannot be read as a document, so it counts as not openable.
-long long get_file_size(const char* path) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) return -1;
-    long long size = -1;
-    struct stat info;
-    bool is_directory = fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
-    if (!is_directory && fseeko(file, 0, SEEK_END) == 0) size = ftello(file);
-    std::fclose(file);
-    return size;
-}
-
-std::size_t wide_length(const uint16_t* text) {
-    const uint16_t* end = text;
-    while (*end != 0) ++end;
-    return static_cast<std::size_t>(end - text);
-}
-
-void configure(xercesc::SAXParser& parser) {
-    parser.setValidationScheme(xercesc::SAXParser::Val_Auto);
-    parser.setDoNamespaces(false);
-    parser.setDoSchema(false);
-    parser.setValidationSchemaFullChecking(false);
-}
-
-// The root becomes an unnamed document record; its attributes and children are kept.
-void prepare_root(XMLNode* root) {
-    root->name[0] = '\0';
-    root->type = XML_DOCUMENT_NODE;
-    zel::tree::release_string(root->value);
-    root->value = zel::tree::empty_string;
-}
 
 // Runs one read: `parse(parser)` feeds the input. `label` names the input in the message for
 // an unexpected exception. A fatal parse error gives ZEL_XML_ERROR with the partial tree kept.
@@ -64,11 +33,10 @@ ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, 
     try {
         // Outlives the parser, which allocates from it; the parser dies with this block, so
         // one that ran out of its memory is never used again.
-        zel::safety::ParserSafety safety(input_size);
+        zel::parser::ParserSafety safety(input_size);
         xercesc::SAXParser parser(nullptr, safety.memory());
-        configure(parser);
-        safety.apply(parser);
-        prepare_root(root);
+        safety.configure(parser, xercesc::SAXParser::Val_Auto);
+        zel::tree::prepare_document_root(root);
         SAXTreeHandler handler(root);
         handler.count_against(safety.records());
         if (callbacks != nullptr) handler.take_callbacks(*callbacks, input_size);
@@ -80,7 +48,7 @@ ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, 
     } catch (const xercesc::XMLException&) {
         return ZEL_XML_EXCEPTION;
     } catch (...) {
-        std::fprintf(stderr, "\nUnexpected exception during parsing: %s\n", label);
+        zel::parser::print_unexpected(label);
         return ZEL_XML_UNEXPECTED;
     }
 }
@@ -113,10 +81,10 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLRead(const char* path, XMLNode* root, const XM
     if (path == nullptr) return ZEL_XML_NO_FILE;
     if (root == nullptr) return ZEL_XML_EXCEPTION;
     // The parser would fetch a URL over the network: it counts as a file that cannot be opened.
-    if (zel::safety::is_remote(path)) return ZEL_XML_NO_FILE;
-    long long size = get_file_size(path);
-    if (size <= 0) return ZEL_XML_NO_FILE;
-    return read_document(root, callbacks, count, static_cast<std::uint64_t>(size), path,
+    if (zel::parser::is_remote(path)) return ZEL_XML_NO_FILE;
+    zel::parser::InputFile file = zel::parser::probe_input_file(path);
+    if (!file.opened || file.size == 0) return ZEL_XML_NO_FILE;
+    return read_document(root, callbacks, count, file.size, path,
                          [path](xercesc::SAXParser& parser) { parser.parse(path); });
 }
 
@@ -131,7 +99,7 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemWideCharRead(const uint16_t* buffer, XMLNod
     if (buffer == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
     // Code units are UTF-16 whatever the document's declaration says: without a declaration
     // or a byte-order mark the parser would otherwise take the bytes for UTF-8.
-    return read_buffer(buffer, 2 * wide_length(buffer), kNativeUtf16, root, callbacks, count);
+    return read_buffer(buffer, 2 * zel::text::utf16_length(buffer), kNativeUtf16, root, callbacks, count);
 }
 
 }  // extern "C"

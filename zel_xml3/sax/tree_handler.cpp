@@ -66,7 +66,7 @@ void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& att
 // The first element fills the root in place; later ones are appended to the open element.
 // A name of 32 bytes or more throws ZEL_XML_RESULT 4 out of the record functions.
 XMLNode* SAXTreeHandler::open_element(const char* name) {
-    charge(safety::record_cost(0));
+    charge(parser::record_cost(0));
     if (atFirstElement_) {
         XMLNode* element = XMLCreateDocumentNode(name, root_);
         atFirstElement_ = false;
@@ -85,7 +85,7 @@ void SAXTreeHandler::add_attributes(XMLNode* element, xercesc::AttributeList& at
         const char* name = name_utf8_.convert(attributes.getName(i));
         const char* value = text_utf8_.convert(attributes.getValue(i));
         int32_t type = attribute_type_code(attributes.getType(i));
-        charge(safety::attribute_cost(name_utf8_.size(), text_utf8_.size()));
+        charge(parser::attribute_cost(name_utf8_.size(), text_utf8_.size()));
         if (!tree::append_attribute(element, name, name_utf8_.size(), value, text_utf8_.size(), type))
             throw std::bad_alloc();
     }
@@ -111,7 +111,7 @@ void SAXTreeHandler::start_text_run() {
     run_target_ = last != nullptr && last->type == XML_TEXT_NODE ? last : nullptr;
     if (run_target_ == nullptr) {
         ++nodeCount_;
-        charge(safety::record_cost(0));
+        charge(parser::record_cost(0));
     }
 }
 

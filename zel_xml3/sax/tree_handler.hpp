@@ -25,7 +25,7 @@ public:
 
     // Charges every record, attribute and piece of text the handler adds to `memory`, whose
     // OutOfMemoryException then ends the read; without it nothing is counted.
-    void count_against(safety::MemoryBudget* memory) { memory_ = memory; }
+    void count_against(parser::MemoryBudget* memory) { memory_ = memory; }
 
     int32_t node_count() const { return nodeCount_; }
     bool saw_fatal_error() const { return fatal_error_seen_; }
@@ -71,7 +71,7 @@ private:
     XMLProgressCallback progressCallback_ = nullptr;
     XMLErrorCallback errorCallback_ = nullptr;
     void* userData_ = nullptr;
-    safety::MemoryBudget* memory_ = nullptr;
+    parser::MemoryBudget* memory_ = nullptr;
 
     bool fatal_error_seen_ = false;
     // Character data since the last element start or end (a "run") is gathered here as UTF-8

@@ -157,12 +157,6 @@ std::size_t utf8_to_utf16(const char* text, std::size_t len, char16_t* out, bool
     return static_cast<std::size_t>(out - start);
 }
 
-std::size_t utf16_length(const char16_t* text) {
-    const char16_t* end = text;
-    while (*end != 0) ++end;
-    return static_cast<std::size_t>(end - text);
-}
-
 const char* Utf8Buffer::convert(const char16_t* text, std::size_t len) {
     std::size_t need = utf8_capacity_for(len);
     if (bytes_.size() < need) bytes_.resize(need);

@@ -24,8 +24,13 @@ std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out);
 // (when given) if some bytes were not UTF-8 and became U+FFFD.
 std::size_t utf8_to_utf16(const char* in, std::size_t len, char16_t* out, bool* malformed = nullptr);
 
-// Length of a zero-terminated UTF-16 string.
-std::size_t utf16_length(const char16_t* text);
+// Length of a zero-terminated UTF-16 string, in units (char16_t, or uint16_t at the C API).
+template <typename Unit>
+std::size_t utf16_length(const Unit* text) {
+    const Unit* end = text;
+    while (*end != 0) ++end;
+    return static_cast<std::size_t>(end - text);
+}
 
 // Reusable UTF-8 scratch space: convert() returns a terminated string valid until the next
 // call. Throws std::bad_alloc when it cannot grow.

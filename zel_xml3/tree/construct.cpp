@@ -47,6 +47,13 @@ ZEL_XML_API XMLNode* XMLCreateElementNode(const char* name, XMLNode* parent) {
 
 namespace zel::tree {
 
+void prepare_document_root(XMLNode* root) {
+    root->name[0] = '\0';
+    root->type = XML_DOCUMENT_NODE;
+    release_string(root->value);
+    root->value = empty_string;
+}
+
 XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len) {
     return attach(parent, new_node_with_value(XML_TEXT_NODE, text, len));
 }

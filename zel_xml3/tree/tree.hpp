@@ -58,6 +58,10 @@ XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len);
 // of `len` bytes to `parent` and returns it; nullptr when out of memory (nothing appended).
 XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len);
 
+// Makes `root` stand for the document until the document element fills it: empty name,
+// type XML_DOCUMENT_NODE, empty value. Attributes and children already there are kept.
+void prepare_document_root(XMLNode* root);
+
 // Appends `child` to `parent->children`, growing the sequence geometrically.
 // False when out of memory or full; `parent` is unchanged then.
 bool append_child(XMLNode* parent, XMLNode* child);

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-namespace zel::dom {
+namespace zel::parser {
 
 namespace {
 
@@ -35,4 +35,4 @@ void print_unexpected(const char* fileName) {
 
 void print_unexpected(int fd) { std::fprintf(stderr, "\nUnexpected exception during parsing: %d\n", fd); }
 
-}  // namespace zel::dom
+}  // namespace zel::parser

@@ -4,11 +4,11 @@
 
 #include <xercesc/util/XMLException.hpp>
 
-namespace zel::dom {
+namespace zel::parser {
 
 void print_xml_exception(const char* fileName, const xercesc::XMLException& exc);
 void print_xml_exception(int fd, const xercesc::XMLException& exc);
 void print_unexpected(const char* fileName);
 void print_unexpected(int fd);
 
-}  // namespace zel::dom
+}  // namespace zel::parser

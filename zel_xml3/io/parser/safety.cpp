@@ -8,7 +8,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 
-namespace zel::safety {
+namespace zel::parser {
 
 namespace {
 
@@ -117,4 +117,4 @@ ParserSafety::ParserSafety(std::uint64_t input_size)
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
 }
 
-}  // namespace zel::safety
+}  // namespace zel::parser

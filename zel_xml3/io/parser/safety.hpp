@@ -3,6 +3,7 @@
 // records a read builds, and an entity resolver that never lets the parser reach the network.
 #pragma once
 
+#include "io/parser/switches.hpp"
 #include "zel_xml3.h"
 
 #include <cstddef>
@@ -13,7 +14,7 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
 
-namespace zel::safety {
+namespace zel::parser {
 
 // Entity references a parser expands in one document before it stops with a fatal error.
 constexpr XMLSize_t kEntityExpansionLimit = 50000;
@@ -91,7 +92,7 @@ public:
 };
 
 // What a parser needs for as long as it lives: make one before the parser, pass memory() to
-// the parser's constructor, then apply() to the parser. The parser's allocations and the
+// the parser's constructor, then configure() the parser. The parser's allocations and the
 // records the read builds are capped separately, each at memory_cap_for(input size).
 class ParserSafety {
 public:
@@ -102,8 +103,11 @@ public:
     CappedMemory* memory() { return &memory_; }
     MemoryBudget* records() { return &records_; }
 
+    // Every reader's settings: the four switches with `scheme` (Val_Never for the document
+    // reader, Val_Auto for the event-driven readers), then the library's safety settings.
     template <typename Parser>
-    void apply(Parser& parser) {
+    void configure(Parser& parser, typename Parser::ValSchemes scheme) {
+        set_reader_switches(parser, scheme);
         parser.setSecurityManager(&security_);
         parser.setXMLEntityResolver(&resolver_);
     }
@@ -115,4 +119,4 @@ private:
     LocalOnlyResolver resolver_;
 };
 
-}  // namespace zel::safety
+}  // namespace zel::parser

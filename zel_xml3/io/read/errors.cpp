@@ -4,7 +4,7 @@
 
 #include <xercesc/sax/SAXParseException.hpp>
 
-namespace zel::dom {
+namespace zel::read {
 
 // The texts are the library's fixed diagnostics; the spacing differs on purpose between them.
 void XMLReadErrorHandler::warning(const xercesc::SAXParseException& exc) {
@@ -33,4 +33,4 @@ void XMLReadErrorHandler::print(const char* format, const xercesc::SAXParseExcep
     }
 }
 
-}  // namespace zel::dom
+}  // namespace zel::read

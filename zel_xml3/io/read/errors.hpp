@@ -6,7 +6,7 @@
 
 #include <xercesc/sax/ErrorHandler.hpp>
 
-namespace zel::dom {
+namespace zel::read {
 
 class XMLReadErrorHandler : public xercesc::ErrorHandler {
 public:
@@ -26,4 +26,4 @@ private:
     text::Utf8Buffer message_;
 };
 
-}  // namespace zel::dom
+}  // namespace zel::read

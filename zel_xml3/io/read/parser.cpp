@@ -1,6 +1,6 @@
 #include "io/read/parser.hpp"
 
-namespace zel::dom {
+namespace zel::read {
 
 using xercesc::XercesDOMParser;
 
@@ -66,4 +66,4 @@ void TextCoalescingParser::startEntityReference(const xercesc::XMLEntityDecl& en
     XercesDOMParser::startEntityReference(entDecl);
 }
 
-}  // namespace zel::dom
+}  // namespace zel::read

@@ -5,7 +5,7 @@
 #include <xercesc/framework/XMLBuffer.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
-namespace zel::dom {
+namespace zel::read {
 
 // The parser reports text in pieces (split at entity and character references, and at its
 // buffer boundaries), and the DOM appends each piece to the text node before. Each append
@@ -38,4 +38,4 @@ private:
     xercesc::XMLBuffer pending_;
 };
 
-}  // namespace zel::dom
+}  // namespace zel::read

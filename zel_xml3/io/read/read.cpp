@@ -5,20 +5,20 @@
 #include "io/read/parser.hpp"
 #include "io/read/errors.hpp"
 #include "io/read/to_records.hpp"
+#include "io/parser/input_file.hpp"
 #include "io/parser/safety.hpp"
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
 #include <cstdio>
 #include <memory>
-#include <sys/stat.h>
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
 using xercesc::XercesDOMParser;
-using zel::dom::TextCoalescingParser;
+using zel::read::TextCoalescingParser;
 
 namespace {
 
@@ -36,54 +36,33 @@ struct ParserDeleter {
 };
 using ParserPtr = std::unique_ptr<TextCoalescingParser, ParserDeleter>;
 
-// A non-validating parser without namespaces or schemas, with the library's safety settings;
-// other settings are the defaults.
-ParserPtr make_parser(zel::dom::XMLReadErrorHandler& handler, zel::safety::ParserSafety& safety) {
+// A non-validating parser with the readers' settings; other settings are the defaults.
+ParserPtr make_parser(zel::read::XMLReadErrorHandler& handler, zel::parser::ParserSafety& safety) {
     ParserPtr parser(new TextCoalescingParser(safety.memory()));
-    safety.apply(*parser);
-    parser->setValidationScheme(XercesDOMParser::Val_Never);
-    parser->setDoNamespaces(false);
-    parser->setDoSchema(false);
-    parser->setValidationSchemaFullChecking(false);
+    safety.configure(*parser, XercesDOMParser::Val_Never);
     parser->setErrorHandler(&handler);
     return parser;
-}
-
-// The root stands for the document until the document element fills it; attributes and
-// children already there are kept.
-void prepare_root(XMLNode* root) {
-    root->name[0] = '\0';
-    root->type = XML_DOCUMENT_NODE;
-    zel::tree::release_string(root->value);
-    root->value = zel::tree::empty_string;
-}
-
-// Size of the file `fileName` names, for the memory cap; 0 when it is not a file.
-std::uint64_t input_size(const char* fileName) {
-    struct stat info;
-    if (stat(fileName, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-    return static_cast<std::uint64_t>(info.st_size);
 }
 
 // A name the parser would fetch over the network is parsed as an input that cannot be
 // opened, so the read fails exactly as for a missing file.
 void parse_local(XercesDOMParser& parser, const char* fileName) {
-    if (!zel::safety::is_remote(fileName)) {
+    if (!zel::parser::is_remote(fileName)) {
         parser.parse(fileName);
         return;
     }
     zel::text::Utf16Buffer name;
-    zel::safety::RefusedSource source(name.convert(fileName));
+    zel::parser::RefusedSource source(name.convert(fileName));
     parser.parse(source);
 }
 
 void convert_document(const xercesc::DOMDocument* document, XMLNode* root, int32_t* elementCount,
-                      zel::safety::MemoryBudget* memory) {
+                      zel::parser::MemoryBudget* memory) {
     const xercesc::DOMElement* element = document->getDocumentElement();
-    int32_t elements = zel::dom::count_elements(element);
+    int32_t elements = zel::read::count_elements(element);
     if (elements == 0) return;
     if (elementCount != nullptr) *elementCount = elements;
-    int32_t nodes = zel::dom::convert_document_element(element, root, memory);
+    int32_t nodes = zel::read::convert_document_element(element, root, memory);
     std::fprintf(stderr, "Total elements found = %d, Total Nodes found = %d \n", elements, nodes);
 }
 
@@ -94,26 +73,26 @@ extern "C" {
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount) {
     if (fileName == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
     ZEL_XML_RESULT result = ZEL_XML_OK;
-    zel::dom::XMLReadErrorHandler handler;
+    zel::read::XMLReadErrorHandler handler;
     try {
         // Outlives the parser: the parser and its document allocate from it.
-        zel::safety::ParserSafety safety(input_size(fileName));
+        zel::parser::ParserSafety safety(zel::parser::probe_input_file(fileName).size);
         ParserPtr parser = make_parser(handler, safety);
         parser->resetDocumentPool();
         parse_local(*parser, fileName);
         parser->flushText();
-        prepare_root(root);
+        zel::tree::prepare_document_root(root);
         if (const xercesc::DOMDocument* document = parser->getDocument())
             convert_document(document, root, elementCount, safety.records());
     } catch (const xercesc::XMLException& exc) {
-        zel::dom::print_xml_exception(fileName, exc);
+        zel::parser::print_xml_exception(fileName, exc);
         result = ZEL_XML_EXCEPTION;
     } catch (const xercesc::DOMException& exc) {
         std::fprintf(stderr, "\nDOM Error during parsing: %s DOMException code is:  %d\n", fileName,
                      static_cast<int>(exc.code));
         result = ZEL_XML_EXCEPTION;
     } catch (...) {
-        zel::dom::print_unexpected(fileName);
+        zel::parser::print_unexpected(fileName);
         result = ZEL_XML_EXCEPTION;
     }
     if (handler.sawErrors()) {

@@ -11,8 +11,9 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 
 using xercesc::DOMNode;
+using zel::io::first_element_from;
 
-namespace zel::dom {
+namespace zel::read {
 
 namespace {
 
@@ -26,7 +27,7 @@ struct Frame {
 
 class Converter {
 public:
-    explicit Converter(safety::MemoryBudget* memory) : memory_(memory) {}
+    explicit Converter(parser::MemoryBudget* memory) : memory_(memory) {}
     int32_t run(const xercesc::DOMElement* element, XMLNode* root);
 
 private:
@@ -38,7 +39,7 @@ private:
         if (memory_ != nullptr) memory_->charge(bytes);
     }
 
-    safety::MemoryBudget* memory_;
+    parser::MemoryBudget* memory_;
     std::vector<Frame> stack_;
     text::Utf8Buffer name_;
     text::Utf8Buffer value_;
@@ -89,7 +90,7 @@ void Converter::visit(const DOMNode* node, Frame frame) {
 }
 
 XMLNode* Converter::add_element(const DOMNode* node, XMLNode* parent) {
-    charge(safety::record_cost(0));
+    charge(parser::record_cost(0));
     XMLNode* record = checked(XMLCreateElementNode(name_.convert(node->getNodeName()), parent));
     add_attributes(node, record);
     return record;
@@ -98,7 +99,7 @@ XMLNode* Converter::add_element(const DOMNode* node, XMLNode* parent) {
 void Converter::add_text(const DOMNode* node, XMLNode* parent) {
     const char* text = value_.convert(node->getNodeValue());
     if (tree::is_blank(text, value_.size())) return;
-    charge(safety::record_cost(value_.size()));
+    charge(parser::record_cost(value_.size()));
     checked(tree::create_text(parent, text, value_.size()));
 }
 
@@ -119,7 +120,7 @@ void Converter::add_attributes(const DOMNode* node, XMLNode* record) {
         const char* name = name_.convert(attr->getName());
         std::size_t name_len = name_.size();
         const char* value = value_.convert(attribute_value(attr));
-        charge(safety::attribute_cost(name_len, value_.size()));
+        charge(parser::attribute_cost(name_len, value_.size()));
         checked(tree::append_attribute(record, name, name_len, value, value_.size(), XML_CDATA_SECTION_NODE));
     }
 }
@@ -144,9 +145,9 @@ int32_t count_elements(const xercesc::DOMElement* element) {
 }
 
 int32_t convert_document_element(const xercesc::DOMElement* element, XMLNode* root,
-                                 safety::MemoryBudget* memory) {
+                                 parser::MemoryBudget* memory) {
     Converter converter(memory);
     return converter.run(element, root);
 }
 
-}  // namespace zel::dom
+}  // namespace zel::read

@@ -9,7 +9,7 @@
 
 #include <xercesc/dom/DOMElement.hpp>
 
-namespace zel::dom {
+namespace zel::read {
 
 // Number of elements in the subtree of `element`, itself included, reached through element
 // children only (content of entity references is not counted).
@@ -21,6 +21,6 @@ int32_t count_elements(const xercesc::DOMElement* element);
 // for a name too long for a record, std::bad_alloc when memory runs out and the parser
 // library's OutOfMemoryException past the read's cap; records made so far stay in the tree.
 int32_t convert_document_element(const xercesc::DOMElement* element, XMLNode* root,
-                                 safety::MemoryBudget* memory);
+                                 parser::MemoryBudget* memory);
 
-}  // namespace zel::dom
+}  // namespace zel::read

@@ -16,7 +16,7 @@
 
 using xercesc::DOMElement;
 
-namespace zel::dom {
+namespace zel::write {
 
 std::optional<std::size_t> stack_bytes_left() {
     pthread_attr_t attributes;
@@ -143,4 +143,4 @@ BuiltDocument build_document(const XMLNode* root) {
     return builder.run(root);
 }
 
-}  // namespace zel::dom
+}  // namespace zel::write

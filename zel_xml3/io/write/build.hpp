@@ -9,7 +9,7 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 
-namespace zel::dom {
+namespace zel::write {
 
 // The serialiser recurses once per element level: about 128 bytes of stack a level on the
 // machine this was measured on (it crashed at 65,469 levels on an 8 MB stack; a test measures
@@ -57,4 +57,4 @@ BuiltDocument build_document(const XMLNode* root);
 // and before the end tag. Mixed content, and everything inside it, is left as it is.
 void lay_out_element_only_parts(xercesc::DOMElement* documentElement);
 
-}  // namespace zel::dom
+}  // namespace zel::write

@@ -4,7 +4,7 @@
 
 #include <xercesc/dom/DOMError.hpp>
 
-namespace zel::dom {
+namespace zel::write {
 
 namespace {
 
@@ -30,4 +30,4 @@ bool XMLWriteErrorHandler::handleError(const xercesc::DOMError& domError) {
     return true;
 }
 
-}  // namespace zel::dom
+}  // namespace zel::write

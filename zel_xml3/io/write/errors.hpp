@@ -5,7 +5,7 @@
 
 #include <xercesc/dom/DOMErrorHandler.hpp>
 
-namespace zel::dom {
+namespace zel::write {
 
 class XMLWriteErrorHandler : public xercesc::DOMErrorHandler {
 public:
@@ -16,4 +16,4 @@ private:
     text::Utf8Buffer message_;
 };
 
-}  // namespace zel::dom
+}  // namespace zel::write

@@ -9,7 +9,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLExceptMsgs.hpp>
 
-namespace zel::dom {
+namespace zel::write {
 
 namespace {
 
@@ -95,4 +95,4 @@ void FileTarget::commit_replacement() {
     temporary_.clear();
 }
 
-}  // namespace zel::dom
+}  // namespace zel::write

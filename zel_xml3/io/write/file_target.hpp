@@ -7,7 +7,7 @@
 
 #include <xercesc/framework/XMLFormatter.hpp>
 
-namespace zel::dom {
+namespace zel::write {
 
 class FileTarget : public xercesc::XMLFormatTarget {
 public:
@@ -50,4 +50,4 @@ public:
     void writeChars(const XMLByte*, XMLSize_t, xercesc::XMLFormatter*) override {}
 };
 
-}  // namespace zel::dom
+}  // namespace zel::write

@@ -10,8 +10,9 @@
 #include <xercesc/dom/DOMText.hpp>
 
 using xercesc::DOMNode;
+using zel::io::first_element_from;
 
-namespace zel::dom {
+namespace zel::write {
 
 namespace {
 
@@ -73,4 +74,4 @@ void lay_out_element_only_parts(xercesc::DOMElement* documentElement) {
     }
 }
 
-}  // namespace zel::dom
+}  // namespace zel::write

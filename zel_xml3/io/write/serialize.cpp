@@ -19,7 +19,7 @@
 
 using xercesc::XMLUni;
 
-namespace zel::dom {
+namespace zel::write {
 
 namespace {
 
@@ -116,4 +116,4 @@ bool serialize(const xercesc::DOMDocument* document, const Destination& destinat
     }
 }
 
-}  // namespace zel::dom
+}  // namespace zel::write

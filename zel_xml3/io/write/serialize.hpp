@@ -5,7 +5,7 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 
-namespace zel::dom {
+namespace zel::write {
 
 // Where a document goes: a file named by `path`, or `stream` when it is not null.
 struct Destination {
@@ -24,4 +24,4 @@ struct Destination {
 bool serialize(const xercesc::DOMDocument* document, const Destination& destination, const char16_t* encoding,
                bool mixed);
 
-}  // namespace zel::dom
+}  // namespace zel::write
