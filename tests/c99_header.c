@@ -39,6 +39,7 @@ int main(void) {
         XMLParseCallbacks callbacks;
         memset(&callbacks, 0, sizeof callbacks);
         CHECK(callbacks.progressCallback == NULL && ZEL_XML_OK == 0 && XML_DOCUMENT_NODE == 11);
+        CHECK(XMLGetDiagnosticMessage() == NULL); /* only inside an error callback */
     }
     {
         XMLNode* doc = XMLCreateRootNode();

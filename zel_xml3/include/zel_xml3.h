@@ -382,6 +382,12 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemRead(const char* buffer, XMLNode* root, con
 ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemWideCharRead(const uint16_t* buffer, XMLNode* root,
                                                   const XMLParseCallbacks* callbacks, int32_t* count);
 
+/* The text of the diagnostic being reported, in UTF-8: call it from inside an errorCallback
+ * of the three readers above, for every warning, error and fatal error; the parser's own
+ * message, or the library's for its limits. Owned by the library and valid until the callback
+ * returns. NULL at any other time and on any thread but the one the callback runs on. */
+ZEL_XML_API const char* XMLGetDiagnosticMessage(void);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -1,11 +1,14 @@
 // Turns the SAX parser's events into element and text records under the caller's root.
 #include "sax/tree_handler.hpp"
 
+#include "io/parser/messages.hpp"
+#include "sax/diagnostic.hpp"
 #include "tree/tree.hpp"
 
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 
 #include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -55,6 +58,7 @@ void SAXTreeHandler::take_callbacks(const XMLParseCallbacks& callbacks, std::uin
 void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& attributes) {
     const char* utf8 = name_utf8_.convert(name);
     std::size_t length = name_utf8_.size();
+    if (length > tree::kMaxNameLength) report_name_too_long(utf8, length);
     XMLNode* element = open_element(utf8);
     if (element == nullptr) return;
     ++nodeCount_;
@@ -181,6 +185,18 @@ void SAXTreeHandler::fatalError(const xercesc::SAXParseException& exc) {
     report(exc, kFatalError);
 }
 
+// Tells the caller where and why the read is about to end: the record functions refuse the
+// name next, which ends the read with 10.
+void SAXTreeHandler::report_name_too_long(const char* name, std::size_t length) {
+    if (errorCallback_ == nullptr) return;
+    std::string message = parser::name_too_long_message(name, length);
+    int32_t line = locator_ != nullptr ? narrow_position(locator_->getLineNumber()) : 0;
+    int32_t column = locator_ != nullptr ? narrow_position(locator_->getColumnNumber()) : 0;
+    if (text_run_open_) close_text_run(false);
+    CurrentDiagnostic current(message.c_str());
+    errorCallback_(line, column, nullptr, kFatalError, userData_);
+}
+
 void SAXTreeHandler::report(const xercesc::SAXParseException& exc, int32_t severity) {
     int32_t line = narrow_position(exc.getLineNumber());
     int32_t column = narrow_position(exc.getColumnNumber());
@@ -189,6 +205,7 @@ void SAXTreeHandler::report(const xercesc::SAXParseException& exc, int32_t sever
     if (text_run_open_) close_text_run(false);
     const XMLCh* public_id = exc.getPublicId();
     const char* converted = public_id != nullptr ? text_utf8_.convert(public_id) : nullptr;
+    CurrentDiagnostic message(message_utf8_.convert(exc.getMessage()));
     errorCallback_(line, column, converted, severity, userData_);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <xercesc/sax/HandlerBase.hpp>
+#include <xercesc/sax/Locator.hpp>
 
 namespace zel::sax {
 
@@ -37,6 +38,7 @@ public:
     void ignorableWhitespace(const XMLCh* chars, XMLSize_t length) override;
     void processingInstruction(const XMLCh*, const XMLCh*) override {}
     void resetDocument() override;
+    void setDocumentLocator(const xercesc::Locator* locator) override { locator_ = locator; }
     void startDocument() override {}
     void startElement(const XMLCh* name, xercesc::AttributeList& attributes) override;
 
@@ -55,6 +57,7 @@ private:
     void remove_trailing_blank_text(XMLNode* node);
     bool element_end_is_reported(const XMLCh* name);
     void report(const xercesc::SAXParseException& exc, int32_t severity);
+    void report_name_too_long(const char* name, std::size_t length);
     void charge(std::size_t bytes) {
         if (memory_ != nullptr) memory_->charge(bytes);
     }
@@ -72,6 +75,7 @@ private:
     XMLErrorCallback errorCallback_ = nullptr;
     void* userData_ = nullptr;
     parser::MemoryBudget* memory_ = nullptr;
+    const xercesc::Locator* locator_ = nullptr;  // the parser's position, set before the parse
 
     bool fatal_error_seen_ = false;
     // Character data since the last element start or end (a "run") is gathered here as UTF-8
@@ -84,6 +88,7 @@ private:
     std::size_t run_size_ = 0;
     zel::text::Utf8Buffer name_utf8_;  // element and attribute names
     zel::text::Utf8Buffer text_utf8_;  // character data, attribute values, public identifiers
+    zel::text::Utf8Buffer message_utf8_;  // the diagnostic being reported
 };
 
 }  // namespace zel::sax

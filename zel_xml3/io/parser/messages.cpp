@@ -3,6 +3,7 @@
 #include "text/utf.hpp"
 
 #include <cstdio>
+#include <iostream>
 
 namespace zel::parser {
 
@@ -16,6 +17,9 @@ const char* message_of(const xercesc::XMLException& exc, text::Utf8Buffer& buffe
         return "";
     }
 }
+
+// Longest part of a name a diagnostic quotes: what a record could have held.
+constexpr std::size_t kQuotedNameBytes = 31;
 
 }  // namespace
 
@@ -34,5 +38,52 @@ void print_unexpected(const char* fileName) {
 }
 
 void print_unexpected(int fd) { std::fprintf(stderr, "\nUnexpected exception during parsing: %d\n", fd); }
+
+void print_dom_exception(const char* fileName, int code) {
+    std::fprintf(stderr, "\nDOM Error during parsing: %s DOMException code is:  %d\n", fileName, code);
+}
+
+void print_read_errors_summary() { std::fputs("\nErrors occured, no output available\n", stderr); }
+
+void print_read_summary(int32_t elements, int32_t nodes) {
+    std::fprintf(stderr, "Total elements found = %d, Total Nodes found = %d \n", elements, nodes);
+}
+
+// The spacing differs on purpose between the three formats.
+void print_read_diagnostic(Severity severity, const char* systemId, int line, int column, const char* message) {
+    const char* format = severity == Severity::warning ? "\nWarning at file %s, line %d, char %d \n  Message: %s"
+                         : severity == Severity::error ? "\nError at file %s , line %d, char %d, \n Message %s"
+                                                       : "\nFatal Error at file %s, line %d, char %d\n  Message: %s";
+    std::fprintf(stderr, format, systemId, line, column, message);
+}
+
+void print_write_problem(xercesc::DOMError::ErrorSeverity severity, const char* message) {
+    const char* heading = severity == xercesc::DOMError::DOM_SEVERITY_WARNING ? "\nWarning Message: "
+                          : severity == xercesc::DOMError::DOM_SEVERITY_ERROR ? "\nError Message: "
+                                                                              : "\nFatal Message: ";
+    try {
+        std::cerr << heading << message << std::endl;
+    } catch (...) {
+        // A failing error stream has nobody left to tell.
+    }
+}
+
+void print_output_failure(const char* message) {
+    try {
+        std::cerr << "An error occurred during creation of output transcoder. Msg is:" << std::endl
+                  << message << std::endl;
+    } catch (...) {
+        // As above.
+    }
+}
+
+std::string name_too_long_message(const char* name, std::size_t length) {
+    std::size_t cut = length < kQuotedNameBytes ? length : kQuotedNameBytes;
+    // Never end inside a character: step back over continuation bytes to the lead byte.
+    if (cut < length)
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    return "element name '" + std::string(name, cut) + "...' is " + std::to_string(length) +
+           " bytes long; a record holds names of at most 31 bytes";
+}
 
 }  // namespace zel::parser

@@ -1,33 +1,30 @@
 #include "io/read/errors.hpp"
 
-#include <cstdio>
+#include "io/parser/messages.hpp"
 
 #include <xercesc/sax/SAXParseException.hpp>
 
 namespace zel::read {
 
-// The texts are the library's fixed diagnostics; the spacing differs on purpose between them.
-void XMLReadErrorHandler::warning(const xercesc::SAXParseException& exc) {
-    print("\nWarning at file %s, line %d, char %d \n  Message: %s", exc);
-}
+void XMLReadErrorHandler::warning(const xercesc::SAXParseException& exc) { print(parser::Severity::warning, exc); }
 
 void XMLReadErrorHandler::error(const xercesc::SAXParseException& exc) {
     sawErrors_ = true;
-    print("\nError at file %s , line %d, char %d, \n Message %s", exc);
+    print(parser::Severity::error, exc);
 }
 
 void XMLReadErrorHandler::fatalError(const xercesc::SAXParseException& exc) {
     sawErrors_ = true;
-    print("\nFatal Error at file %s, line %d, char %d\n  Message: %s", exc);
+    print(parser::Severity::fatal_error, exc);
 }
 
 // Never throws: the parser decides by its own rules whether to go on.
-void XMLReadErrorHandler::print(const char* format, const xercesc::SAXParseException& exc) {
+void XMLReadErrorHandler::print(parser::Severity severity, const xercesc::SAXParseException& exc) {
     try {
         const char* system_id = systemId_.convert(exc.getSystemId());
         const char* message = message_.convert(exc.getMessage());
-        std::fprintf(stderr, format, system_id, static_cast<int>(exc.getLineNumber()),
-                     static_cast<int>(exc.getColumnNumber()), message);
+        parser::print_read_diagnostic(severity, system_id, static_cast<int>(exc.getLineNumber()),
+                                      static_cast<int>(exc.getColumnNumber()), message);
     } catch (...) {
         // Out of memory while converting: the diagnostic is lost, the result still says 5.
     }

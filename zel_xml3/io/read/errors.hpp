@@ -2,6 +2,7 @@
 // stream and remembers whether any of them was an error.
 #pragma once
 
+#include "io/parser/messages.hpp"
 #include "text/utf.hpp"
 
 #include <xercesc/sax/ErrorHandler.hpp>
@@ -19,7 +20,7 @@ public:
     bool sawErrors() const { return sawErrors_; }
 
 private:
-    void print(const char* format, const xercesc::SAXParseException& exc);
+    void print(parser::Severity severity, const xercesc::SAXParseException& exc);
 
     bool sawErrors_ = false;
     text::Utf8Buffer systemId_;

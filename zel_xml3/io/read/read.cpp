@@ -10,7 +10,6 @@
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
-#include <cstdio>
 #include <memory>
 
 #include <xercesc/dom/DOMDocument.hpp>
@@ -63,7 +62,7 @@ void convert_document(const xercesc::DOMDocument* document, XMLNode* root, int32
     if (elements == 0) return;
     if (elementCount != nullptr) *elementCount = elements;
     int32_t nodes = zel::read::convert_document_element(element, root, memory);
-    std::fprintf(stderr, "Total elements found = %d, Total Nodes found = %d \n", elements, nodes);
+    zel::parser::print_read_summary(elements, nodes);
 }
 
 }  // namespace
@@ -88,15 +87,14 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
         zel::parser::print_xml_exception(fileName, exc);
         result = ZEL_XML_EXCEPTION;
     } catch (const xercesc::DOMException& exc) {
-        std::fprintf(stderr, "\nDOM Error during parsing: %s DOMException code is:  %d\n", fileName,
-                     static_cast<int>(exc.code));
+        zel::parser::print_dom_exception(fileName, static_cast<int>(exc.code));
         result = ZEL_XML_EXCEPTION;
     } catch (...) {
         zel::parser::print_unexpected(fileName);
         result = ZEL_XML_EXCEPTION;
     }
     if (handler.sawErrors()) {
-        std::fputs("\nErrors occured, no output available\n", stderr);
+        zel::parser::print_read_errors_summary();
         result = ZEL_XML_ERROR;
     }
     return result;

@@ -1,10 +1,10 @@
 #include "io/write/serialize.hpp"
 
+#include "io/parser/messages.hpp"
 #include "io/write/errors.hpp"
 #include "io/write/file_target.hpp"
 #include "text/utf.hpp"
 
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,8 +82,7 @@ void print_output_failure(const xercesc::XMLException& exc) {
     } catch (...) {
         // No memory for the message: the heading still goes out.
     }
-    std::cerr << "An error occurred during creation of output transcoder. Msg is:" << std::endl
-              << text << std::endl;
+    parser::print_output_failure(text);
 }
 
 }  // namespace
