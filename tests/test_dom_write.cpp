@@ -2,7 +2,7 @@
 #include "dom_helpers.hpp"
 
 #include "io/write/errors.hpp"
-#include "io/write/build.hpp"
+#include "io/write/depth.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Writing never crashes on a deep tree: the depth a write accepts follows the calling
 // thread's stack, with a per-level margin that is measured here.
 #include "dom_helpers.hpp"
-#include "io/write/build.hpp"
+#include "io/write/depth.hpp"
 
 #include <algorithm>
 #include <csignal>

@@ -23,7 +23,8 @@ std::vector<double> progress_of(const char* doc, std::uint64_t input_size, XMLNo
     XMLParseCallbacks cb{};
     cb.progressCallback = &record_percent;
     cb.userData = &percents;
-    zel::sax::SAXTreeHandler handler(root);
+    zel::parser::MemoryBudget memory(std::uint64_t{1} << 30);
+    zel::sax::SAXTreeHandler handler(root, memory);
     handler.take_callbacks(cb, input_size);
     xercesc::SAXParser parser;
     parser.setDocumentHandler(&handler);

@@ -37,8 +37,7 @@ ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, 
         xercesc::SAXParser parser(nullptr, safety.memory());
         safety.configure(parser, xercesc::SAXParser::Val_Auto);
         zel::tree::prepare_document_root(root);
-        SAXTreeHandler handler(root);
-        handler.count_against(safety.records());
+        SAXTreeHandler handler(root, *safety.records());
         if (callbacks != nullptr) handler.take_callbacks(*callbacks, input_size);
         parser.setDocumentHandler(&handler);
         parser.setErrorHandler(&handler);

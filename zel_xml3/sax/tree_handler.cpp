@@ -41,18 +41,18 @@ XMLNode* last_child(const XMLNode* node) {
 }  // namespace
 
 void SAXTreeHandler::take_callbacks(const XMLParseCallbacks& callbacks, std::uint64_t input_size) {
-    filterMode_ = callbacks.filterMode;
-    if (filterMode_ == 1) {
+    filter_mode_ = callbacks.filterMode;
+    if (filter_mode_ == 1) {
         // The caller's buffer need not be terminated: take at most 31 bytes.
         std::size_t len = 0;
-        while (len < sizeof filterName_ - 1 && callbacks.filterName[len] != '\0') ++len;
-        std::memcpy(filterName_, callbacks.filterName, len);
-        filterName_[len] = '\0';
+        while (len < sizeof filter_name_ - 1 && callbacks.filterName[len] != '\0') ++len;
+        std::memcpy(filter_name_, callbacks.filterName, len);
+        filter_name_[len] = '\0';
     }
-    progressCallback_ = callbacks.progressCallback;
-    errorCallback_ = callbacks.errorCallback;
-    userData_ = callbacks.userData;
-    progressTotal_ = input_size;
+    progress_callback_ = callbacks.progressCallback;
+    error_callback_ = callbacks.errorCallback;
+    user_data_ = callbacks.userData;
+    progress_total_ = input_size;
 }
 
 void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& attributes) {
@@ -61,8 +61,8 @@ void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& att
     if (length > tree::kMaxNameLength) report_name_too_long(utf8, length);
     XMLNode* element = open_element(utf8);
     if (element == nullptr) return;
-    ++nodeCount_;
-    progressEstimate_ += length + 5;
+    ++node_count_;
+    progress_estimate_ += length + 5;
     current_ = element;
     add_attributes(element, attributes);
 }
@@ -70,10 +70,10 @@ void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& att
 // The first element fills the root in place; later ones are appended to the open element.
 // A name of 32 bytes or more throws ZEL_XML_RESULT 4 out of the record functions.
 XMLNode* SAXTreeHandler::open_element(const char* name) {
-    charge(parser::record_cost(0));
-    if (atFirstElement_) {
+    charge(tree::record_cost(0));
+    if (at_first_element_) {
         XMLNode* element = XMLCreateDocumentNode(name, root_);
-        atFirstElement_ = false;
+        at_first_element_ = false;
         return element;
     }
     if (current_ == nullptr) return nullptr;  // nothing to hang an element on any more
@@ -89,14 +89,14 @@ void SAXTreeHandler::add_attributes(XMLNode* element, xercesc::AttributeList& at
         const char* name = name_utf8_.convert(attributes.getName(i));
         const char* value = text_utf8_.convert(attributes.getValue(i));
         int32_t type = attribute_type_code(attributes.getType(i));
-        charge(parser::attribute_cost(name_utf8_.size(), text_utf8_.size()));
+        charge(tree::attribute_cost(name_utf8_.size(), text_utf8_.size()));
         if (!tree::append_attribute(element, name, name_utf8_.size(), value, text_utf8_.size(), type))
             throw std::bad_alloc();
     }
 }
 
 void SAXTreeHandler::characters(const XMLCh* chars, XMLSize_t length) {
-    progressEstimate_ += length;
+    progress_estimate_ += length;
     if (current_ == nullptr) return;
     if (!text_run_open_) start_text_run();
     std::size_t room = run_size_ + text::utf8_capacity_for(length);
@@ -114,8 +114,8 @@ void SAXTreeHandler::start_text_run() {
     XMLNode* last = last_child(current_);
     run_target_ = last != nullptr && last->type == XML_TEXT_NODE ? last : nullptr;
     if (run_target_ == nullptr) {
-        ++nodeCount_;
-        charge(parser::record_cost(0));
+        ++node_count_;
+        charge(tree::record_cost(0));
     }
 }
 
@@ -144,20 +144,20 @@ void SAXTreeHandler::prune_before_structure() {
         remove_trailing_blank_text(current_);
 }
 
-void SAXTreeHandler::ignorableWhitespace(const XMLCh*, XMLSize_t length) { progressEstimate_ += length; }
+void SAXTreeHandler::ignorableWhitespace(const XMLCh*, XMLSize_t length) { progress_estimate_ += length; }
 
 void SAXTreeHandler::endElement(const XMLCh* name) {
     if (current_ != nullptr) prune_before_structure();
     // The document element climbs to "no element" rather than to whatever the root hangs under.
     if (current_ != nullptr) current_ = current_ == root_ ? nullptr : current_->parent;
     if (!element_end_is_reported(name)) return;
-    double percent = static_cast<double>(progressEstimate_) / static_cast<double>(progressTotal_) * 100.0;
-    progressCallback_(percent, nodeCount_, userData_);
+    double percent = static_cast<double>(progress_estimate_) / static_cast<double>(progress_total_) * 100.0;
+    progress_callback_(percent, node_count_, user_data_);
 }
 
 bool SAXTreeHandler::element_end_is_reported(const XMLCh* name) {
-    if (progressCallback_ == nullptr || progressTotal_ == 0) return false;
-    return filterMode_ != 1 || std::strcmp(name_utf8_.convert(name), filterName_) == 0;
+    if (progress_callback_ == nullptr || progress_total_ == 0) return false;
+    return filter_mode_ != 1 || std::strcmp(name_utf8_.convert(name), filter_name_) == 0;
 }
 
 // Drops the last child of `node` when it is blank text that was in the tree before the
@@ -168,10 +168,10 @@ void SAXTreeHandler::remove_trailing_blank_text(XMLNode* node) {
     if (tree::is_blank(last->value, std::strlen(last->value))) tree::drop_last_child(node);
 }
 
-void SAXTreeHandler::resetDocument() { progressEstimate_ = 0; }
+void SAXTreeHandler::resetDocument() { progress_estimate_ = 0; }
 
 void SAXTreeHandler::endDocument() {
-    if (progressCallback_ != nullptr) progressCallback_(100.0, nodeCount_, userData_);
+    if (progress_callback_ != nullptr) progress_callback_(100.0, node_count_, user_data_);
 }
 
 void SAXTreeHandler::warning(const xercesc::SAXParseException& exc) { report(exc, kWarning); }
@@ -188,25 +188,25 @@ void SAXTreeHandler::fatalError(const xercesc::SAXParseException& exc) {
 // Tells the caller where and why the read is about to end: the record functions refuse the
 // name next, which ends the read with 10.
 void SAXTreeHandler::report_name_too_long(const char* name, std::size_t length) {
-    if (errorCallback_ == nullptr) return;
+    if (error_callback_ == nullptr) return;
     std::string message = parser::name_too_long_message(name, length);
     int32_t line = locator_ != nullptr ? narrow_position(locator_->getLineNumber()) : 0;
     int32_t column = locator_ != nullptr ? narrow_position(locator_->getColumnNumber()) : 0;
     if (text_run_open_) close_text_run(false);
     CurrentDiagnostic current(message.c_str());
-    errorCallback_(line, column, nullptr, kFatalError, userData_);
+    error_callback_(line, column, nullptr, kFatalError, user_data_);
 }
 
 void SAXTreeHandler::report(const xercesc::SAXParseException& exc, int32_t severity) {
     int32_t line = narrow_position(exc.getLineNumber());
     int32_t column = narrow_position(exc.getColumnNumber());
-    if (errorCallback_ == nullptr) return;
+    if (error_callback_ == nullptr) return;
     // The caller may look at the tree from the callback: show it the text read so far.
     if (text_run_open_) close_text_run(false);
     const XMLCh* public_id = exc.getPublicId();
     const char* converted = public_id != nullptr ? text_utf8_.convert(public_id) : nullptr;
     CurrentDiagnostic message(message_utf8_.convert(exc.getMessage()));
-    errorCallback_(line, column, converted, severity, userData_);
+    error_callback_(line, column, converted, severity, user_data_);
 }
 
 }  // namespace zel::sax

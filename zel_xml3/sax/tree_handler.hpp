@@ -18,17 +18,15 @@ namespace zel::sax {
 class SAXTreeHandler : public xercesc::HandlerBase {
 public:
     // `root` receives the document element in place; its earlier attributes and children stay.
-    explicit SAXTreeHandler(XMLNode* root) : root_(root) {}
+    // Every record, attribute and piece of text the handler adds is charged to `memory`,
+    // whose OutOfMemoryException then ends the read.
+    SAXTreeHandler(XMLNode* root, parser::MemoryBudget& memory) : root_(root), memory_(memory) {}
 
     // Copies what the caller asked for, once, before the parse; `input_size` is the size the
     // progress estimate is measured against (0: only the final report comes).
     void take_callbacks(const XMLParseCallbacks& callbacks, std::uint64_t input_size);
 
-    // Charges every record, attribute and piece of text the handler adds to `memory`, whose
-    // OutOfMemoryException then ends the read; without it nothing is counted.
-    void count_against(parser::MemoryBudget* memory) { memory_ = memory; }
-
-    int32_t node_count() const { return nodeCount_; }
+    int32_t node_count() const { return node_count_; }
     bool saw_fatal_error() const { return fatal_error_seen_; }
 
     // DocumentHandler
@@ -58,30 +56,28 @@ private:
     bool element_end_is_reported(const XMLCh* name);
     void report(const xercesc::SAXParseException& exc, int32_t severity);
     void report_name_too_long(const char* name, std::size_t length);
-    void charge(std::size_t bytes) {
-        if (memory_ != nullptr) memory_->charge(bytes);
-    }
+    void charge(std::size_t bytes) { memory_.charge(bytes); }
 
     // 64-bit so that inputs over 4 GiB neither wrap the estimate nor the total.
-    std::uint64_t progressEstimate_ = 0;
+    std::uint64_t progress_estimate_ = 0;
     XMLNode* root_;
     XMLNode* current_ = nullptr;  // the element being filled; null before and after the document element
-    bool atFirstElement_ = true;
-    int32_t nodeCount_ = 0;  // elements plus text records made, blank ones removed later included
-    std::uint64_t progressTotal_ = 0;
-    int32_t filterMode_ = 0;
-    char filterName_[32] = {};
-    XMLProgressCallback progressCallback_ = nullptr;
-    XMLErrorCallback errorCallback_ = nullptr;
-    void* userData_ = nullptr;
-    parser::MemoryBudget* memory_ = nullptr;
+    bool at_first_element_ = true;
+    int32_t node_count_ = 0;  // elements plus text records made, blank ones removed later included
+    std::uint64_t progress_total_ = 0;
+    int32_t filter_mode_ = 0;
+    char filter_name_[32] = {};
+    XMLProgressCallback progress_callback_ = nullptr;
+    XMLErrorCallback error_callback_ = nullptr;
+    void* user_data_ = nullptr;
+    parser::MemoryBudget& memory_;
     const xercesc::Locator* locator_ = nullptr;  // the parser's position, set before the parse
 
     bool fatal_error_seen_ = false;
     // Character data since the last element start or end (a "run") is gathered here as UTF-8
     // and becomes a record only when the run closes: blank runs between elements then cost
     // no record at all, and a run split into many events is copied once. The run is counted
-    // in nodeCount_ when it opens, as if its record had been made then.
+    // in node_count_ when it opens, as if its record had been made then.
     bool text_run_open_ = false;
     XMLNode* run_target_ = nullptr;  // an existing last text record the run continues, if any
     std::vector<char> run_text_;     // grows to the longest run; never shrinks

@@ -2,6 +2,8 @@
 #include "tree/tree.hpp"
 
 #include <cstring>
+#include <new>
+#include <vector>
 
 using namespace zel::tree;
 
@@ -28,37 +30,42 @@ XMLNode* copy_record(const XMLNode* source) {
     return copy;
 }
 
+// Pre-order along the source with an explicit stack, as the other tree walks go: each frame
+// pairs a source record with its copy, and the number of children copied so far is the
+// index of the next source child. nullptr (nothing kept) when memory runs out.
+XMLNode* copy_tree(const XMLNode* source) {
+    struct Frame {
+        const XMLNode* from;
+        XMLNode* to;
+    };
+    XMLNode* top = copy_record(source);
+    if (top == nullptr) return nullptr;
+    try {
+        std::vector<Frame> stack{Frame{source, top}};
+        while (!stack.empty()) {
+            Frame frame = stack.back();
+            int32_t next = frame.to->children.count;
+            if (next == frame.from->children.count) {
+                stack.pop_back();
+                continue;
+            }
+            const XMLNode* child_source = frame.from->children.items[next];
+            XMLNode* child = copy_record(child_source);
+            if (child == nullptr) throw std::bad_alloc();
+            append_child(frame.to, child);  // room was reserved by copy_record
+            child->parent = frame.to;
+            if (child_source->children.count > 0) stack.push_back(Frame{child_source, child});
+        }
+    } catch (const std::bad_alloc&) {
+        free_node(top);
+        return nullptr;
+    }
+    return top;
+}
+
 }  // namespace
 
 extern "C" ZEL_XML_API XMLNode* XMLCopyNodeData(const XMLNode* source) {
     if (source == nullptr) return nullptr;
-    XMLNode* top = copy_record(source);
-    if (top == nullptr) return nullptr;
-
-    // Walk the source in pre-order along the copy: while a copied record is being filled,
-    // its docRef holds its source record, and the number of children copied so far is the
-    // index of the next source child. The real docRef is put back when the record is done.
-    top->docRef = const_cast<XMLNode*>(source);
-    XMLNode* at = top;
-    while (at != nullptr) {
-        const auto* from = static_cast<const XMLNode*>(at->docRef);
-        int32_t next = at->children.count;
-        if (next == from->children.count) {
-            at->docRef = from->docRef;
-            at = at == top ? nullptr : at->parent;
-            continue;
-        }
-        const XMLNode* child_source = from->children.items[next];
-        XMLNode* child = copy_record(child_source);
-        if (child == nullptr) {
-            free_node(top);
-            return nullptr;
-        }
-        append_child(at, child);  // room was reserved by copy_record
-        child->parent = at;
-        child->docRef = const_cast<XMLNode*>(child_source);
-        at = child;
-    }
-    top->parent = nullptr;
-    return top;
+    return copy_tree(source);
 }

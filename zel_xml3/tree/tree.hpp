@@ -54,6 +54,16 @@ XMLNode* new_node(int32_t type);
 // block. nullptr when out of memory.
 XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len);
 
+// What a record costs a read's memory budget, defined here beside the layout it measures:
+// the record, its text stored after it (with the storage byte and the terminator) or its
+// first child pointer, and its place in the parent's child sequence. An attribute costs its
+// slot in the sequence and its one block holding both strings.
+constexpr std::size_t kRecordBytes = sizeof(XMLNode) + sizeof(XMLNode*);
+inline std::size_t record_cost(std::size_t text_bytes) { return kRecordBytes + text_bytes + 2; }
+inline std::size_t attribute_cost(std::size_t name_bytes, std::size_t value_bytes) {
+    return sizeof(XMLAttr) + name_bytes + value_bytes + 4;
+}
+
 // XMLCreateTextNode for a text whose length is known: appends a text record holding a copy
 // of `len` bytes to `parent` and returns it; nullptr when out of memory (nothing appended).
 XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len);

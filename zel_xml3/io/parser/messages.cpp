@@ -23,21 +23,12 @@ constexpr std::size_t kQuotedNameBytes = 31;
 
 }  // namespace
 
-void print_xml_exception(const char* fileName, const xercesc::XMLException& exc) {
+void print_xml_exception(const char* label, const xercesc::XMLException& exc) {
     text::Utf8Buffer buffer;
-    std::fprintf(stderr, "\nError during parsing: %s Exception message is: %s", fileName, message_of(exc, buffer));
+    std::fprintf(stderr, "\nError during parsing: %s Exception message is: %s", label, message_of(exc, buffer));
 }
 
-void print_xml_exception(int fd, const xercesc::XMLException& exc) {
-    text::Utf8Buffer buffer;
-    std::fprintf(stderr, "\nError during parsing: %d Exception message is: %s", fd, message_of(exc, buffer));
-}
-
-void print_unexpected(const char* fileName) {
-    std::fprintf(stderr, "\nUnexpected exception during parsing: %s\n", fileName);
-}
-
-void print_unexpected(int fd) { std::fprintf(stderr, "\nUnexpected exception during parsing: %d\n", fd); }
+void print_unexpected(const char* label) { std::fprintf(stderr, "\nUnexpected exception during parsing: %s\n", label); }
 
 void print_dom_exception(const char* fileName, int code) {
     std::fprintf(stderr, "\nDOM Error during parsing: %s DOMException code is:  %d\n", fileName, code);

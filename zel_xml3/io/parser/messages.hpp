@@ -1,5 +1,6 @@
 // Every fixed text the library prints or reports, in one place. A read or write names its
-// input or output by file name, or by file descriptor when it writes to a caller's stream.
+// input or output (its label) by file name, or by file descriptor when it writes to a
+// caller's stream.
 // Each printer goes to the standard error stream and never throws.
 #pragma once
 
@@ -12,12 +13,10 @@
 
 namespace zel::parser {
 
-// A parser-library exception that ended a read or write.
-void print_xml_exception(const char* fileName, const xercesc::XMLException& exc);
-void print_xml_exception(int fd, const xercesc::XMLException& exc);
-// Any other exception that ended a read or write.
-void print_unexpected(const char* fileName);
-void print_unexpected(int fd);
+// A parser-library exception that ended a read or write of `label`.
+void print_xml_exception(const char* label, const xercesc::XMLException& exc);
+// Any other exception that ended a read or write of `label`.
+void print_unexpected(const char* label);
 
 // The document reader's lines: a DOM exception, the closing line after parser errors, the
 // summary of a complete read, and one diagnostic of the parser.

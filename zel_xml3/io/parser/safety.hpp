@@ -24,8 +24,6 @@ constexpr XMLSize_t kEntityExpansionLimit = 50000;
 // (7 bytes of input a level) takes the document parser about 86 bytes per input byte.
 constexpr std::uint64_t kMinMemoryCap = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMemoryCapPerInputByte = 128;
-constexpr std::size_t kRecordBytes = sizeof(XMLNode) + sizeof(XMLNode*);
-constexpr std::size_t kAttributeBytes = sizeof(XMLAttr);
 std::uint64_t memory_cap_for(std::uint64_t input_size);
 
 // Bytes a read may still take for one purpose; charging past the cap throws the parser
@@ -40,7 +38,6 @@ public:
         used_ += bytes;
     }
     void release(std::size_t bytes) { used_ -= bytes; }
-    std::uint64_t used() const { return used_; }
 
 private:
     [[noreturn]] static void refuse();
@@ -57,18 +54,10 @@ public:
     xercesc::MemoryManager* getExceptionMemoryManager() override;
     void* allocate(XMLSize_t size) override;
     void deallocate(void* block) override;
-    std::uint64_t used() const { return budget_.used(); }
 
 private:
     MemoryBudget budget_;
 };
-
-// What one record costs against the cap: the record itself and its text, with the storage
-// byte and the terminator.
-inline std::size_t record_cost(std::size_t text_bytes) { return kRecordBytes + text_bytes + 2; }
-inline std::size_t attribute_cost(std::size_t name_bytes, std::size_t value_bytes) {
-    return kAttributeBytes + name_bytes + value_bytes + 4;
-}
 
 // True when the parser would fetch `systemId` from somewhere other than the local file
 // system: it starts with a URL scheme other than file:, or is a file: URL naming a host other

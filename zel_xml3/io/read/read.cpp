@@ -56,7 +56,7 @@ void parse_local(XercesDOMParser& parser, const char* fileName) {
 }
 
 void convert_document(const xercesc::DOMDocument* document, XMLNode* root, int32_t* elementCount,
-                      zel::parser::MemoryBudget* memory) {
+                      zel::parser::MemoryBudget& memory) {
     const xercesc::DOMElement* element = document->getDocumentElement();
     int32_t elements = zel::read::count_elements(element);
     if (elements == 0) return;
@@ -82,7 +82,7 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
         parser->flushText();
         zel::tree::prepare_document_root(root);
         if (const xercesc::DOMDocument* document = parser->getDocument())
-            convert_document(document, root, elementCount, safety.records());
+            convert_document(document, root, elementCount, *safety.records());
     } catch (const xercesc::XMLException& exc) {
         zel::parser::print_xml_exception(fileName, exc);
         result = ZEL_XML_EXCEPTION;

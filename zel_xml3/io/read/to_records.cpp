@@ -27,7 +27,7 @@ struct Frame {
 
 class Converter {
 public:
-    explicit Converter(parser::MemoryBudget* memory) : memory_(memory) {}
+    explicit Converter(parser::MemoryBudget& memory) : memory_(memory) {}
     int32_t run(const xercesc::DOMElement* element, XMLNode* root);
 
 private:
@@ -35,11 +35,9 @@ private:
     XMLNode* add_element(const DOMNode* node, XMLNode* parent);
     void add_text(const DOMNode* node, XMLNode* parent);
     void add_attributes(const DOMNode* node, XMLNode* record);
-    void charge(std::size_t bytes) {
-        if (memory_ != nullptr) memory_->charge(bytes);
-    }
+    void charge(std::size_t bytes) { memory_.charge(bytes); }
 
-    parser::MemoryBudget* memory_;
+    parser::MemoryBudget& memory_;
     std::vector<Frame> stack_;
     text::Utf8Buffer name_;
     text::Utf8Buffer value_;
@@ -90,7 +88,7 @@ void Converter::visit(const DOMNode* node, Frame frame) {
 }
 
 XMLNode* Converter::add_element(const DOMNode* node, XMLNode* parent) {
-    charge(parser::record_cost(0));
+    charge(tree::record_cost(0));
     XMLNode* record = checked(XMLCreateElementNode(name_.convert(node->getNodeName()), parent));
     add_attributes(node, record);
     return record;
@@ -99,7 +97,7 @@ XMLNode* Converter::add_element(const DOMNode* node, XMLNode* parent) {
 void Converter::add_text(const DOMNode* node, XMLNode* parent) {
     const char* text = value_.convert(node->getNodeValue());
     if (tree::is_blank(text, value_.size())) return;
-    charge(parser::record_cost(value_.size()));
+    charge(tree::record_cost(value_.size()));
     checked(tree::create_text(parent, text, value_.size()));
 }
 
@@ -120,7 +118,7 @@ void Converter::add_attributes(const DOMNode* node, XMLNode* record) {
         const char* name = name_.convert(attr->getName());
         std::size_t name_len = name_.size();
         const char* value = value_.convert(attribute_value(attr));
-        charge(parser::attribute_cost(name_len, value_.size()));
+        charge(tree::attribute_cost(name_len, value_.size()));
         checked(tree::append_attribute(record, name, name_len, value, value_.size(), XML_CDATA_SECTION_NODE));
     }
 }
@@ -145,7 +143,7 @@ int32_t count_elements(const xercesc::DOMElement* element) {
 }
 
 int32_t convert_document_element(const xercesc::DOMElement* element, XMLNode* root,
-                                 parser::MemoryBudget* memory) {
+                                 parser::MemoryBudget& memory) {
     Converter converter(memory);
     return converter.run(element, root);
 }

@@ -41,13 +41,6 @@ private:
     bool owned_;
     std::string temporary_;  // the temporary file while it is not yet in place
     std::string target_;     // the file it replaces
-
-};
-
-// A target that drops everything: lets an encoding be tried before any output is opened.
-class NullTarget : public xercesc::XMLFormatTarget {
-public:
-    void writeChars(const XMLByte*, XMLSize_t, xercesc::XMLFormatter*) override {}
 };
 
 }  // namespace zel::write

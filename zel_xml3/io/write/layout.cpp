@@ -1,7 +1,6 @@
-// The library's own layout for documents with mixed content, where the serialiser's pretty
-// print is off because it would put line breaks into the text.
+#include "io/write/layout.hpp"
+
 #include "io/walk.hpp"
-#include "io/write/build.hpp"
 
 #include <string>
 

@@ -3,6 +3,7 @@
 #include "io/parser/messages.hpp"
 #include "io/write/errors.hpp"
 #include "io/write/file_target.hpp"
+#include "io/write/layout.hpp"
 #include "text/utf.hpp"
 
 #include <memory>
@@ -87,8 +88,8 @@ void print_output_failure(const xercesc::XMLException& exc) {
 
 }  // namespace
 
-bool serialize(const xercesc::DOMDocument* document, const Destination& destination, const char16_t* encoding,
-               bool mixed) {
+bool serialize(BuiltDocument& built, const Output& output_to, const char16_t* encoding) {
+    const bool mixed = built.mixed;
     try {
         OutputText output_text(encoding);
         XMLWriteErrorHandler handler;
@@ -98,14 +99,15 @@ bool serialize(const xercesc::DOMDocument* document, const Destination& destinat
         OutputPtr output(ls->createLSOutput());
         if (encoding != nullptr) output->setEncoding(encoding);
 
+        if (mixed) lay_out_element_only_parts(built.document->getDocumentElement());
         std::optional<FileTarget> target;
-        if (destination.stream != nullptr)
-            target.emplace(destination.stream);
+        if (output_to.stream != nullptr)
+            target.emplace(output_to.stream);
         else
-            target.emplace(destination.path);
+            target.emplace(output_to.path);
         output->setByteStream(&*target);
         if (mixed) output_text.write_declaration(*target);
-        bool whole = writer->write(document, output.get());
+        bool whole = writer->write(built.document.get(), output.get());
         if (mixed && whole) output_text.write_line_end(*target);
         target->finish();
         return whole;
