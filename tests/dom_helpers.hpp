@@ -12,13 +12,6 @@
 
 inline std::string dom_data(const std::string& name) { return std::string(ZEL_TEST_DATA_DIR) + "/dom/" + name; }
 
-inline std::string file_contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 // Creates an element under `parent` whose own value is `text`, through the public API.
 inline XMLNode* element_with_value(XMLNode* parent, const char* name, const char* text) {
     return XMLAddKeyNameValue(parent, name, text);

@@ -19,6 +19,14 @@ protected:
     void TearDown() override { XMLTerm(); }
 };
 
+// The whole contents of a file; "" when it cannot be read.
+inline std::string file_contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
 // A file in the system's temporary folder, removed when the test ends.
 class ScratchFile {
 public:
@@ -38,12 +46,7 @@ public:
     void write(const std::string& contents) const {
         std::ofstream(path_, std::ios::binary) << contents;
     }
-    std::string read() const {
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
+    std::string read() const { return file_contents(path_); }
 
 private:
     std::string path_;

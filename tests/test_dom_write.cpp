@@ -142,13 +142,6 @@ TEST_F(DomWrite, WriteFHLeavesTheCallersStreamOpen) {
 TEST_F(DomWrite, TreesDeeperThanTheSerialiserCanWriteAreRefused) {
     // Text beside the chain makes the document mixed, so nothing is indented and the output
     // stays linear in the depth.
-    auto chain = [](std::size_t levels) {
-        Root root = make_root("n");
-        XMLCreateTextNode("top", root.get());
-        XMLNode* at = root.get();
-        for (std::size_t i = 1; i < levels; ++i) at = XMLCreateElementNode("n", at);
-        return root;
-    };
     const std::size_t limit = zel::write::kMaxWriteDepth;
 
     Root deepest = chain(limit);

@@ -21,17 +21,6 @@ class SafetyWrite : public ParserTest {};
 
 const std::string kUnexpected = "\nUnexpected exception during parsing: ";
 
-// A chain of `levels` nested elements. With `mixed`, text beside the first child makes the
-// document mixed, so the serialiser writes it without indentation.
-Root chain(std::size_t levels, bool mixed = true) {
-    Root root = make_root("n");
-    if (mixed) XMLCreateTextNode("top", root.get());
-    XMLNode* at = root.get();
-    for (std::size_t i = 1; i < levels; ++i) at = XMLCreateElementNode("n", at);
-    XMLCreateTextNode("end", at);
-    return root;
-}
-
 std::size_t depth_of(const XMLNode* root) {
     std::size_t levels = 1;
     for (const XMLNode* at = root; at->children.count > 0;) {

@@ -13,13 +13,6 @@ namespace {
 
 using SaxEntry = ParserTest;
 
-std::string file_contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 TEST_F(SaxEntry, FilesThatCannotBeReadChangeNothing) {
     ScratchFile empty("");
     ScratchFile real("<a/>");

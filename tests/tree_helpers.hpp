@@ -3,6 +3,7 @@
 
 #include "zel_xml3.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,17 @@ using Root = std::unique_ptr<XMLNode, RootDeleter>;
 inline Root make_root(const char* name = nullptr) {
     Root root(XMLCreateRootNode());
     if (name != nullptr) XMLCreateDocumentNode(name, root.get());
+    return root;
+}
+
+// A chain of `levels` nested elements. With `mixed`, text beside the first child makes the
+// document mixed, so the serialiser writes it without indentation.
+inline Root chain(std::size_t levels, bool mixed = true) {
+    Root root = make_root("n");
+    if (mixed) XMLCreateTextNode("top", root.get());
+    XMLNode* at = root.get();
+    for (std::size_t i = 1; i < levels; ++i) at = XMLCreateElementNode("n", at);
+    XMLCreateTextNode("end", at);
     return root;
 }
 
