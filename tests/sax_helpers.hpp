@@ -23,6 +23,7 @@ struct Recorder {
         bool hasPublicId;
         std::string publicId;
         int32_t severity;
+        std::string message;  // XMLGetDiagnosticMessage() during the call
     };
     std::vector<Progress> progress;
     std::vector<Diagnostic> diagnostics;
@@ -50,7 +51,9 @@ struct Recorder {
     }
     static void on_error(int32_t line, int32_t column, const char* publicId, int32_t severity, void* userData) {
         auto* self = static_cast<Recorder*>(userData);
-        self->diagnostics.push_back({line, column, publicId != nullptr, publicId ? publicId : "", severity});
+        const char* message = XMLGetDiagnosticMessage();
+        self->diagnostics.push_back(
+            {line, column, publicId != nullptr, publicId ? publicId : "", severity, message ? message : "(null)"});
     }
 };
 

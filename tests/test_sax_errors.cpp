@@ -174,3 +174,48 @@ TEST_F(SaxErrors, NullArgumentsTouchNothing) {
 }
 
 }  // namespace
+
+// Every diagnostic carries its text, the same through the three readers; an element name
+// too long for a record is reported where it stands, quoted up to a character boundary.
+TEST(SaxDiagnostics, MessagesReachTheCallbackFromEveryReader) {
+    XMLInit();
+    const std::string long_name = std::string("xy") + "ééééééééééééééééé";  // 36 bytes; byte 31 is inside an é
+    struct Case {
+        std::string doc;
+        std::vector<int32_t> severities;
+        std::string first_message;
+        int32_t line, column;
+        ZEL_XML_RESULT result;
+    };
+    const Case cases[] = {
+        {"<a><b></a>", {7}, "expected end of tag 'b'", 1, 9, ZEL_XML_ERROR},
+        {"<!DOCTYPE a [<!ELEMENT a EMPTY>]><a><b/></a>", {5, 5}, "no declaration found for element 'b'", 1, 39,
+         ZEL_XML_OK},
+        {"<a>\n <" + long_name + " k='v'/></a>", {7},
+         "element name '" + long_name.substr(0, 30) + "...' is 36 bytes long; a record holds names of at most 31 bytes",
+         2, 30, ZEL_XML_UNEXPECTED},  // just past the start tag, counted in characters
+    };
+    for (const Case& c : cases) {
+        ScratchFile file(c.doc);
+        std::vector<uint16_t> wide = to_wide(c.doc);
+        for (int reader = 0; reader < 3; ++reader) {
+            Recorder recorder;
+            XMLParseCallbacks callbacks = recorder.callbacks();
+            Root root = make_root();
+            ZEL_XML_RESULT result = 0;
+            capture_stderr([&] {
+                result = reader == 0   ? SAX_XMLRead(file.path(), root.get(), &callbacks, nullptr)
+                         : reader == 1 ? SAX_XMLMemRead(c.doc.c_str(), root.get(), &callbacks, nullptr)
+                                       : SAX_XMLMemWideCharRead(wide.data(), root.get(), &callbacks, nullptr);
+            });
+            EXPECT_EQ(result, c.result) << c.doc << " reader " << reader;
+            ASSERT_EQ(recorder.severities(), c.severities) << c.doc << " reader " << reader;
+            const Recorder::Diagnostic& first = recorder.diagnostics[0];
+            EXPECT_EQ(first.message, c.first_message) << " reader " << reader;
+            EXPECT_EQ(first.line, c.line) << c.doc;
+            EXPECT_EQ(first.column, c.column) << c.doc;
+            EXPECT_EQ(XMLGetDiagnosticMessage(), nullptr) << "only during the callback";
+        }
+    }
+    XMLTerm();
+}

@@ -107,7 +107,8 @@ typedef struct XMLNode {
 typedef void (*XMLProgressCallback)(double percent, int32_t nodeCount, void* userData);
 
 /* A parser diagnostic: position (from 1), the entity's public identifier or NULL (valid only
- * during the call), severity 5 error, 6 warning, 7 fatal error, and the caller's userData. */
+ * during the call), severity 5 error, 6 warning, 7 fatal error, and the caller's userData.
+ * XMLGetDiagnosticMessage, called during the callback, gives the diagnostic's text. */
 typedef void (*XMLErrorCallback)(int32_t line, int32_t column, const char* publicId, int32_t severity,
                                  void* userData);
 
@@ -307,11 +308,18 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
 /* ---- Document reading and writing ------------------------------------------------------- */
 
 /* Limits of every read (XMLRead and the three event-driven readers):
- * - No network, ever. An external DTD or entity whose system identifier starts with a URL
- *   scheme other than file: (http:, https:, ftp:, ...), or a file: URL naming a host other
- *   than localhost, is refused with the parser's fatal error "unable to open ..."; a document
- *   name of that kind is a file that cannot be opened. Local DTDs and entities, by path or
- *   file: URL, are read as usual (a relative local name containing ':' needs a "./" prefix).
+ * - No network, ever. An external DTD subset, parameter entity or general entity whose system
+ *   identifier starts with a URL scheme other than file: (http:, https:, ftp:, ...), or is a
+ *   file: URL naming a host other than localhost, is not fetched and is read as if it were
+ *   empty; the read goes on. Each one is reported as a warning at the parser's position whose
+ *   message is "remote DTD or entity not fetched: " and the identifier (XMLRead prints it as a
+ *   Warning line; the event-driven readers send severity 6, and as they validate whenever
+ *   there is a DOCTYPE, the elements the empty DTD does not declare then bring validity
+ *   errors, severity 5; the result stays 0). What the host loses is what the skipped DTD
+ *   declares: default attributes and entities (a reference to an entity only it declares is
+ *   dropped). A document name of that kind is a file that cannot be opened. Local DTDs and
+ *   entities, by path or file: URL, are read as usual (a relative local name containing ':'
+ *   needs a "./" prefix).
  * - At most 50,000 entity expansions per document: past them the parser stops with a fatal
  *   error (XMLRead 5; event-driven readers 5, severity 7 to errorCallback).
  * - Memory: the parser's own allocations, and separately the records the read makes, may
@@ -363,7 +371,10 @@ ZEL_XML_API ZEL_XML_RESULT XMLWriteFH(void* fileHandle, const char* encoding, co
  * 10. Results: 0 complete; 5 the parser hit a fatal error (the partial tree stays, severity 7
  * went to errorCallback; warnings and validity errors keep 0); 4 a parser exception or a NULL
  * root or buffer (nothing touched); 10 any other exception, such as an element name of 32
- * bytes or more or memory running out (records made so far stay; a line goes to stderr). */
+ * bytes or more or memory running out (records made so far stay; a line goes to stderr).
+ * An element name of 32 bytes or more is first reported to errorCallback as severity 7 at
+ * the position just past its start tag, with a message that quotes up to 31 bytes of the
+ * name (cut at a character boundary) and states the 31-byte limit. */
 
 /* Reads the file at `path`. 9 when `path` is NULL or the file cannot be opened or is empty
  * (nothing touched then). Progress is measured against the file's size in bytes. */

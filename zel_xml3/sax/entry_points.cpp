@@ -35,12 +35,11 @@ ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, 
         // one that ran out of its memory is never used again.
         zel::parser::ParserSafety safety(input_size);
         xercesc::SAXParser parser(nullptr, safety.memory());
-        safety.configure(parser, xercesc::SAXParser::Val_Auto);
         zel::tree::prepare_document_root(root);
         SAXTreeHandler handler(root, *safety.records());
         if (callbacks != nullptr) handler.take_callbacks(*callbacks, input_size);
+        safety.configure(parser, xercesc::SAXParser::Val_Auto, handler);
         parser.setDocumentHandler(&handler);
-        parser.setErrorHandler(&handler);
         parse(parser);
         if (count != nullptr) *count = handler.node_count();
         return handler.saw_fatal_error() ? ZEL_XML_ERROR : ZEL_XML_OK;

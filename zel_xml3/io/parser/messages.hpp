@@ -31,6 +31,9 @@ void print_read_diagnostic(Severity severity, const char* systemId, int line, in
 void print_write_problem(xercesc::DOMError::ErrorSeverity severity, const char* message);
 void print_output_failure(const char* message);
 
+// The warning for a remote DTD or entity that is read as empty; the system identifier follows.
+constexpr char16_t kRemoteNotFetched[] = u"remote DTD or entity not fetched: ";
+
 // The event-driven readers' diagnostic for an element name of `length` bytes that no record
 // can hold: names the element by its first bytes, cut at a character boundary.
 std::string name_too_long_message(const char* name, std::size_t length);

@@ -1,8 +1,10 @@
 // The safety settings every parser the library makes gets, kept in one place for both
 // readers: an entity expansion limit, a memory cap on the parser's own allocations and on the
-// records a read builds, and an entity resolver that never lets the parser reach the network.
+// records a read builds, and an entity resolver that never lets the parser reach the network
+// (resolver.hpp).
 #pragma once
 
+#include "io/parser/resolver.hpp"
 #include "io/parser/switches.hpp"
 #include "zel_xml3.h"
 
@@ -10,9 +12,7 @@
 #include <cstdint>
 
 #include <xercesc/framework/MemoryManager.hpp>
-#include <xercesc/sax/InputSource.hpp>
 #include <xercesc/util/SecurityManager.hpp>
-#include <xercesc/util/XMLEntityResolver.hpp>
 
 namespace zel::parser {
 
@@ -59,27 +59,6 @@ private:
     MemoryBudget budget_;
 };
 
-// True when the parser would fetch `systemId` from somewhere other than the local file
-// system: it starts with a URL scheme other than file:, or is a file: URL naming a host other
-// than localhost.
-bool is_remote(const XMLCh* systemId);
-bool is_remote(const char* systemId);
-
-// Refuses every remote external entity and DTD (its base included) with an input source that
-// cannot be opened, so the parser ends with its own "unable to open" fatal error. Local ones
-// are left to the parser's usual resolution.
-class LocalOnlyResolver : public xercesc::XMLEntityResolver {
-public:
-    xercesc::InputSource* resolveEntity(xercesc::XMLResourceIdentifier* resource) override;
-};
-
-// An input source that cannot be opened: the parser reports it like a missing file.
-class RefusedSource : public xercesc::InputSource {
-public:
-    explicit RefusedSource(const XMLCh* systemId) : InputSource(systemId) {}
-    xercesc::BinInputStream* makeStream() const override { return nullptr; }
-};
-
 // What a parser needs for as long as it lives: make one before the parser, pass memory() to
 // the parser's constructor, then configure() the parser. The parser's allocations and the
 // records the read builds are capped separately, each at memory_cap_for(input size).
@@ -93,11 +72,14 @@ public:
     MemoryBudget* records() { return &records_; }
 
     // Every reader's settings: the four switches with `scheme` (Val_Never for the document
-    // reader, Val_Auto for the event-driven readers), then the library's safety settings.
+    // reader, Val_Auto for the event-driven readers), `errors` as the error handler, which
+    // also hears of remote entities left out, then the library's safety settings.
     template <typename Parser>
-    void configure(Parser& parser, typename Parser::ValSchemes scheme) {
+    void configure(Parser& parser, typename Parser::ValSchemes scheme, xercesc::ErrorHandler& errors) {
         set_reader_switches(parser, scheme);
+        parser.setErrorHandler(&errors);
         parser.setSecurityManager(&security_);
+        resolver_.report_to(&errors);
         parser.setXMLEntityResolver(&resolver_);
     }
 

@@ -38,8 +38,7 @@ using ParserPtr = std::unique_ptr<TextCoalescingParser, ParserDeleter>;
 // A non-validating parser with the readers' settings; other settings are the defaults.
 ParserPtr make_parser(zel::read::XMLReadErrorHandler& handler, zel::parser::ParserSafety& safety) {
     ParserPtr parser(new TextCoalescingParser(safety.memory()));
-    safety.configure(*parser, XercesDOMParser::Val_Never);
-    parser->setErrorHandler(&handler);
+    safety.configure(*parser, XercesDOMParser::Val_Never, handler);
     return parser;
 }
 

@@ -1,0 +1,39 @@
+// The entity resolver every reader's parser gets: it never lets the parser reach the network.
+#pragma once
+
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/InputSource.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+
+namespace zel::parser {
+
+// True when the parser would fetch `systemId` from somewhere other than the local file
+// system: it starts with a URL scheme other than file:, or is a file: URL naming a host other
+// than localhost.
+bool is_remote(const XMLCh* systemId);
+bool is_remote(const char* systemId);
+
+// Reads every remote external DTD subset, parameter entity and general entity (a relative
+// one with a remote base included) as if it were empty, and reports each one to the error
+// handler as a warning at the parser's position: "remote DTD or entity not fetched: " and
+// the system identifier. Local ones are left to the parser's usual resolution.
+class LocalOnlyResolver : public xercesc::XMLEntityResolver {
+public:
+    void report_to(xercesc::ErrorHandler* errors) { errors_ = errors; }
+    xercesc::InputSource* resolveEntity(xercesc::XMLResourceIdentifier* resource) override;
+
+private:
+    void warn(const xercesc::XMLResourceIdentifier& resource, const XMLCh* systemId) const;
+
+    xercesc::ErrorHandler* errors_ = nullptr;
+};
+
+// An input source that cannot be opened: the parser reports it like a missing file. Used for
+// a document whose own name is remote.
+class RefusedSource : public xercesc::InputSource {
+public:
+    explicit RefusedSource(const XMLCh* systemId) : InputSource(systemId) {}
+    xercesc::BinInputStream* makeStream() const override { return nullptr; }
+};
+
+}  // namespace zel::parser
