@@ -105,13 +105,18 @@ check)
   empty "$work/out"
   empty "$work/err"
   expect 1 "$zelxml" check "$data/config.xml" "$data/malformed.xml"
-  contains "$work/err" "$data/malformed.xml:5:3: fatal error"
+  contains "$work/err" "$data/malformed.xml:5:3: fatal error: expected end of tag 'c'"
   lines "$work/err" 1
+  # A name longer than a record holds is told where it stands.
+  printf '<a><b2345678901234567890123456789012>x</b2345678901234567890123456789012></a>' > "$work/long.xml"
+  expect 1 "$zelxml" check "$work/long.xml"
+  contains "$work/err" "$work/long.xml:1:38: fatal error: element name"
+  contains "$work/err" "at most 31 bytes"
   # Validity is checked only on request; a DOCTYPE of declarations alone is no problem.
   expect 0 "$zelxml" check "$data/invalid.xml" "$data/declarations.xml"
   empty "$work/err"
   expect 1 "$zelxml" check --valid "$data/invalid.xml"
-  contains "$work/err" "$data/invalid.xml:8:9: error"
+  contains "$work/err" "$data/invalid.xml:8:9: error: no declaration found for element 'other'"
   expect 1 "$zelxml" check - < "$data/malformed.xml"
   contains "$work/err" "<stdin>:5:3: fatal error"
   iconv -f UTF-8 -t UTF-16 "$data/config.xml" > "$work/wide.xml"

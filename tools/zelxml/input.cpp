@@ -13,7 +13,7 @@ namespace {
 
 // The text of the diagnostic being reported, or nullptr where the library gives none. The
 // one place that asks the library for it.
-const char* diagnostic_message() { return nullptr; }
+const char* diagnostic_message() { return XMLGetDiagnosticMessage(); }
 
 constexpr char kRemoteSkipped[] = "remote DTD or entity not fetched: ";
 constexpr std::size_t kMaxMessage = 300;
