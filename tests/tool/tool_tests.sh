@@ -179,6 +179,13 @@ fmt)
   lines "$work/err" 1
   expect 0 "$zelxml" fmt --quiet "$data/declarations.xml"
   empty "$work/err"
+  # A DTD that was not read would take its entity references with it: refused unless forced.
+  expect 1 "$zelxml" fmt "$data/remote_dtd.xml" -o "$work/remote.xml"
+  contains "$work/err" "warning: remote DTD or entity not fetched: http://www.w3.org/"
+  contains "$work/err" "its DTD was not read, so entity references would be lost; --force writes anyway"
+  [ -e "$work/remote.xml" ] && fail "a refused write left a file"
+  expect 0 "$zelxml" fmt --force "$data/remote_dtd.xml" -o "$work/remote.xml"
+  contains "$work/remote.xml" "&amp; more"
   ;;
 get_set)
   gets "$data/config.xml" config/server/port 8080 8081
