@@ -14,7 +14,10 @@ run() {
 run check "$sample"
 run show "$sample"
 run get "$sample" config/server/port
-run get "$sample" 'config/server[1]/@name'
-run set "$sample" config/server/port 9090 -o "$out"
-run get "$out" config/server/port
+run get "$sample" 'config/server[2]/@name'
+run get "$sample" "config/server[@name='backup']/host"
+run get "$sample" '//user[@role="admin"]'
+run set "$sample" 'config/server[1]/port' 9090 -o "$out"
+run delete "$out" 'config/users/user[2]'
+run get "$out" '//port'
 run fmt "$out"

@@ -52,7 +52,9 @@ int main(void) {
         CHECK(XMLSetNodeDoubleAttribute(doc, "ratio", 1e6) == 1);
         CHECK(strcmp(XMLFindAttrWithKeyName(doc, "ratio")->value, "1e+006") == 0);
         CHECK(XMLSetNodeIntegerElement(doc, "n", &n)->intValue == 5);
+        CHECK(XMLRemoveAttrWithKeyName(doc, "ratio") == 1 && XMLFindAttrWithKeyName(doc, "ratio") == NULL);
         XMLFreeRootNode(doc);
     }
+    CHECK(strchr(XMLGetVersion(), '.') != NULL && strchr(XMLGetParserVersion(), '.') != NULL);
     return 0;
 }

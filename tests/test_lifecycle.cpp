@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -66,6 +67,14 @@ TEST(Lifecycle, TreeFunctionsNeedNoStartUp) {
     EXPECT_EQ(XMLGetChildrenCount(copy), 1);
     XMLFreeRootNode(copy);
     XMLFreeRootNode(root);
+}
+
+TEST(Lifecycle, VersionsAreTheBuiltOnesAndNeedNoInit) {
+    const std::string ours = std::to_string(ZEL_XML_VERSION_MAJOR) + "." + std::to_string(ZEL_XML_VERSION_MINOR) + "." +
+                             std::to_string(ZEL_XML_VERSION_PATCH);
+    EXPECT_EQ(std::string(XMLGetVersion()), ours);
+    EXPECT_EQ(XMLGetVersion(), XMLGetVersion()) << "one static string";
+    EXPECT_EQ(std::string(XMLGetParserVersion()).rfind("3.2.", 0), 0u) << XMLGetParserVersion();
 }
 
 }  // namespace

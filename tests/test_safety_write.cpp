@@ -257,4 +257,46 @@ TEST_F(SafetyWrite, NonRegularTargetsAreWrittenDirectly) {
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"pipe"});
 }
 
+// A new file follows the umask; a file with other hard links is written in place, so every
+// link sees the document; a file the process may not write gives 4 and stays, even in a
+// folder it may write; a folder it may not write still lets a writable file be rewritten.
+TEST_F(SafetyWrite, NewFilesHardLinksAndPermissionsDecideHowAFileIsWritten) {
+    ScratchFolder folder;
+    Root root = small_document();
+    struct stat info;
+    mode_t old_mask = umask(027);
+    WriteOutcome fresh = write_document(folder.file("new.xml").c_str(), "UTF-8", root.get());
+    umask(old_mask);
+    EXPECT_EQ(fresh.result, ZEL_XML_OK);
+    ASSERT_EQ(stat(folder.file("new.xml").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    const std::string target = folder.file("doc.xml");
+    put(target, "old");
+    ASSERT_EQ(link(target.c_str(), folder.file("other.xml").c_str()), 0);
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    const ino_t inode = info.st_ino;
+    EXPECT_EQ(write_document(target.c_str(), "UTF-8", root.get()).result, ZEL_XML_OK);
+    EXPECT_EQ(file_contents(folder.file("other.xml")), kSmallDocument);
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_ino, inode);
+    EXPECT_EQ(info.st_nlink, 2u);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.xml", "new.xml", "other.xml"}));
+
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind a privileged process";
+    ASSERT_EQ(unlink(folder.file("other.xml").c_str()), 0);
+    put(target, "old");
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    WriteOutcome refused = write_document(target.c_str(), "UTF-8", root.get());
+    EXPECT_EQ(refused.result, ZEL_XML_EXCEPTION);
+    EXPECT_EQ(refused.messages.rfind(kOutputFailure, 0), 0u) << refused.messages;
+    EXPECT_EQ(file_contents(target), "old");
+    ASSERT_EQ(chmod(target.c_str(), 0644), 0);
+    ASSERT_EQ(chmod(folder.file("").c_str(), 0555), 0);
+    EXPECT_EQ(write_document(target.c_str(), "UTF-8", root.get()).result, ZEL_XML_OK);
+    chmod(folder.file("").c_str(), 0755);
+    EXPECT_EQ(file_contents(target), kSmallDocument);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.xml", "new.xml"}));
+}
+
 }  // namespace

@@ -121,6 +121,26 @@ TEST(Attributes, AppendingMayMoveTheRecordsAFreshLookupFindsThem) {
     EXPECT_STREQ(XMLFindAttrWithKeyName(root.get(), "first")->value, "0.5");
 }
 
+TEST(Attributes, RemovingTakesTheFirstOfThatNameAndKeepsTheOrder) {
+    Root root = make_root("r");
+    for (const char* name : {"a", "b", "c", "b", "d"}) add_attribute(root.get(), name, name);
+    root->attributes.items[3].value[0] = 'B';  // tells the two b apart
+    EXPECT_EQ(XMLRemoveAttrWithKeyName(root.get(), "b"), 1);
+    EXPECT_EQ(XMLRemoveAttrWithKeyName(root.get(), "e"), 0);
+    EXPECT_EQ(XMLRemoveAttrWithKeyName(root.get(), "B"), 0) << "names compare case-sensitively";
+    std::string left;
+    for (int32_t i = 0; i < root->attributes.count; ++i)
+        left += std::string(root->attributes.items[i].name) + "=" + root->attributes.items[i].value + " ";
+    EXPECT_EQ(left, "a=a c=c b=B d=d ");
+    EXPECT_EQ(XMLRemoveAttrWithKeyName(root.get(), "d"), 1) << "the last one";
+    EXPECT_EQ(XMLRemoveAttrWithKeyName(root.get(), "a"), 1) << "the first one";
+    EXPECT_EQ(root->attributes.count, 2);
+    EXPECT_STREQ(root->attributes.items[0].name, "c");
+    EXPECT_EQ(XMLRemoveAttrWithKeyName(nullptr, "c"), 0);
+    EXPECT_EQ(XMLRemoveAttrWithKeyName(root.get(), nullptr), 0);
+    EXPECT_EQ(root->attributes.count, 2);
+}
+
 TEST(Attributes, NullArgumentsChangeNothing) {
     Root root = make_root("r");
     add_attribute(root.get(), "a", "1");

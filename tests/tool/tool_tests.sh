@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the zelxml tool as a process and compares outputs and exit codes.
-# usage: tool_tests.sh ZELXML DATA_DIR GROUP   (GROUP: usage, check, show, fmt, get_set, stats, progress)
+# usage: tool_tests.sh ZELXML DATA_DIR GROUP
+#   (GROUP: usage, check, show, fmt, get_set, delete, stats, progress)
 set -u
 zelxml=$1
 data=$2
@@ -32,6 +33,28 @@ contains() {
   grep -qF -- "$2" "$1" || fail "$1 lacks '$2': $(head -c 300 "$1")"
 }
 
+# lines FILE N: the file has exactly N lines.
+lines() {
+  [ "$(wc -l < "$1")" -eq "$2" ] || fail "$1 should have $2 line(s): $(head -c 300 "$1")"
+}
+
+# gets FILE PATH EXPECTED...: get prints exactly the expected lines.
+gets() {
+  file=$1 path=$2
+  shift 2
+  expect 0 "$zelxml" get "$file" "$path"
+  printf '%s\n' "$@" > "$work/want"
+  cmp -s "$work/out" "$work/want" || fail "get $path gave '$(cat "$work/out")', wanted '$*'"
+}
+
+# Runs a command as an unprivileged user, for the permission rules; "" when none can be had.
+unprivileged=""
+if [ "$(id -u)" != 0 ]; then
+  unprivileged=" "
+elif command -v setpriv >/dev/null 2>&1; then
+  unprivileged="setpriv --reuid=65534 --regid=65534 --clear-groups"
+fi
+
 empty() {
   [ ! -s "$1" ] || fail "$1 should be empty: $(head -c 300 "$1")"
 }
@@ -42,9 +65,14 @@ usage)
   contains "$work/err" "usage: zelxml COMMAND"
   expect 0 "$zelxml" --help
   contains "$work/out" "zelxml check"
+  contains "$work/out" "[@attr='v']"
+  contains "$work/out" "attributes in name order"
+  expect 0 "$zelxml" --version
+  contains "$work/out" "zel_xml3 "
+  contains "$work/out" "Xerces-C 3."
   expect 2 "$zelxml" frobnicate
   contains "$work/err" "unknown command 'frobnicate'"
-  for cmd in check show fmt get set stats; do
+  for cmd in check show fmt get set delete stats; do
     expect 0 "$zelxml" "$cmd" --help
     contains "$work/out" "usage: zelxml $cmd"
   done
@@ -53,19 +81,52 @@ usage)
   expect 2 "$zelxml" fmt "$data/config.xml" -o
   contains "$work/err" "-o needs a value"
   expect 2 "$zelxml" get "$data/config.xml"
-  expect 2 "$zelxml" get "$data/config.xml" "config//port"
-  contains "$work/err" "empty element name"
-  expect 2 "$zelxml" get "$data/config.xml" "config/server[x]"
-  contains "$work/err" "bad index"
+  # Bad paths, each with the words of its complaint.
+  while IFS='|' read -r path words; do
+    expect 2 "$zelxml" get "$data/config.xml" "$path"
+    contains "$work/err" "$words"
+  done <<'PATHS'
+config/server[x]|bad index
+config/server[0]|positions count from 1
+config/server[1|expected ']'
+config/|the path ends where an element name should be
+config///port|empty element name
+config/@|the path ends where an attribute name should be
+config/@a/b|must end the path
+config/server[@name='x]|unterminated quoted value
+config/a2345678901234567890123456789012|longer than 31 bytes
+PATHS
+  # The encoding is tried before the file is looked at.
+  expect 2 "$zelxml" fmt "$work/missing.xml" --encoding NO-SUCH-ENCODING
+  contains "$work/err" "unknown encoding 'NO-SUCH-ENCODING'"
   ;;
 check)
   expect 0 "$zelxml" check "$data/config.xml"
   empty "$work/out"
   empty "$work/err"
   expect 1 "$zelxml" check "$data/config.xml" "$data/malformed.xml"
-  contains "$work/err" "$data/malformed.xml:5:3: fatal error"
-  expect 1 "$zelxml" check "$data/invalid.xml"
-  contains "$work/err" "$data/invalid.xml:8:9: error"
+  contains "$work/err" "$data/malformed.xml:5:3: fatal error: expected end of tag 'c'"
+  lines "$work/err" 1
+  # A name longer than a record holds is told where it stands.
+  printf '<a><b2345678901234567890123456789012>x</b2345678901234567890123456789012></a>' > "$work/long.xml"
+  expect 1 "$zelxml" check "$work/long.xml"
+  contains "$work/err" "$work/long.xml:1:38: fatal error: element name"
+  contains "$work/err" "at most 31 bytes"
+  # Validity is checked only on request; a DOCTYPE of declarations alone is no problem.
+  expect 0 "$zelxml" check "$data/invalid.xml" "$data/declarations.xml"
+  empty "$work/err"
+  expect 1 "$zelxml" check --valid "$data/invalid.xml"
+  contains "$work/err" "$data/invalid.xml:8:9: error: no declaration found for element 'other'"
+  expect 1 "$zelxml" check - < "$data/malformed.xml"
+  contains "$work/err" "<stdin>:5:3: fatal error"
+  iconv -f UTF-8 -t UTF-16 "$data/config.xml" > "$work/wide.xml"
+  expect 0 "$zelxml" check - < "$work/wide.xml"
+  empty "$work/err"
+  printf '<a>\000</a>' > "$work/nul.xml"
+  expect 3 "$zelxml" check - < "$work/nul.xml"
+  contains "$work/err" "NUL byte"
+  expect 1 "$zelxml" check - < "$data/empty.xml"
+  contains "$work/err" "empty"
   expect 3 "$zelxml" check "$work/missing.xml"
   contains "$work/err" "cannot read $work/missing.xml: No such file or directory"
   expect 1 "$zelxml" check "$data/empty.xml"
@@ -76,65 +137,150 @@ check)
 show)
   expect 0 "$zelxml" show "$data/config.xml"
   same "$work/out" "$data/config.show"
-  expect 0 "$zelxml" show --sax "$data/config.xml"
+  expect 0 "$zelxml" show --dom "$data/config.xml"
   same "$work/out" "$data/config.show"
+  empty "$work/err"
+  expect 0 "$zelxml" show - < "$data/config.xml"
+  same "$work/out" "$data/config.show"
+  # Attributes in document order, unless the document reader's view is asked for.
+  expect 0 "$zelxml" show "$data/declarations.xml"
+  contains "$work/out" 'doc b="2" a="1" lang="en"'
+  expect 0 "$zelxml" show --dom "$data/declarations.xml"
+  contains "$work/out" 'doc a="1" b="2" lang="en"'
+  # Long text is cut at a character boundary: 20 three-byte characters, then "...".
+  expect 0 "$zelxml" show "$data/long_text.xml"
+  contains "$work/out" "\"$(printf '\342\230\225%.0s' 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20)...\""
   expect 1 "$zelxml" show "$data/malformed.xml"
+  contains "$work/err" "$data/malformed.xml:5:3: fatal error"
   contains "$work/err" "not a well-formed document"
+  lines "$work/err" 2
+  expect 1 "$zelxml" show --dom "$data/malformed.xml"
+  contains "$work/err" "$data/malformed.xml:5:3: fatal error"
+  lines "$work/err" 2
   ;;
 fmt)
   expect 0 "$zelxml" fmt "$data/config.xml"
   same "$work/out" "$data/config.fmt.xml"
-  expect 0 "$zelxml" fmt "$data/config.xml" -o "$work/pretty.xml"
+  empty "$work/err"
+  (umask 027 && "$zelxml" fmt "$data/config.xml" -o "$work/pretty.xml")
   same "$work/pretty.xml" "$data/config.fmt.xml"
+  [ "$(stat -c %a "$work/pretty.xml")" = 640 ] || fail "a new file should get the mode the umask gives"
   # Formatting what was formatted changes nothing.
-  expect 0 "$zelxml" fmt "$work/pretty.xml"
+  expect 0 "$zelxml" fmt - < "$work/pretty.xml"
   same "$work/out" "$data/config.fmt.xml"
   expect 0 "$zelxml" fmt "$data/config.xml" --encoding UTF-16 -o "$work/wide.xml"
   expect 0 "$zelxml" fmt "$work/wide.xml"
   same "$work/out" "$data/config.fmt.xml"
   expect 3 "$zelxml" fmt "$data/config.xml" -o "$work/no/such/dir/out.xml"
-  contains "$work/err" "cannot write"
+  contains "$work/err" "cannot write $work/no/such/dir/out.xml"
+  # What the output does not keep is said once; --quiet silences it.
+  expect 0 "$zelxml" fmt "$data/declarations.xml"
+  contains "$work/err" "note: $data/declarations.xml: comments, processing instructions, the document type declaration and CDATA sections are not kept"
+  lines "$work/err" 1
+  expect 0 "$zelxml" fmt --quiet "$data/declarations.xml"
+  empty "$work/err"
+  # A DTD that was not read would take its entity references with it: refused unless forced.
+  expect 1 "$zelxml" fmt "$data/remote_dtd.xml" -o "$work/remote.xml"
+  contains "$work/err" "warning: remote DTD or entity not fetched: http://www.w3.org/"
+  contains "$work/err" "its DTD was not read, so entity references would be lost; --force writes anyway"
+  [ -e "$work/remote.xml" ] && fail "a refused write left a file"
+  expect 0 "$zelxml" fmt --force "$data/remote_dtd.xml" -o "$work/remote.xml"
+  contains "$work/remote.xml" "&amp; more"
   ;;
 get_set)
-  expect 0 "$zelxml" get "$data/config.xml" config/server/port
-  echo 8080 > "$work/want"; same "$work/out" "$work/want"
-  expect 0 "$zelxml" get "$data/config.xml" "config/server[1]/host"
-  echo backup.example.org > "$work/want"; same "$work/out" "$work/want"
-  expect 0 "$zelxml" get "$data/config.xml" "config/users/user[1]/@role"
+  gets "$data/config.xml" config/server/port 8080 8081
+  gets "$data/config.xml" "/config/server[1]/port" 8080
+  gets "$data/config.xml" "config/server[2]/host" backup.example.org
+  gets "$data/config.xml" "config/server[@name='backup']/port" 8081
+  gets "$data/config.xml" "config/server[host='example.org']/@name" primary
+  gets "$data/config.xml" "//user[@role]/@role" admin guest
+  gets "$data/config.xml" "config//port" 8080 8081
+  gets "$data/config.xml" "config/*[2]/@name" backup
+  gets "$data/config.xml" "config/server[1]" example.org8080
+  gets "$data/config.xml" "config/motd" "Welcome to the new system, café ☕."
+  gets "$data/config.xml" "config/motd/text()" "Welcome to the " " system, café ☕."
+  # [N] counts same-name siblings under each parent.
+  gets "$data/nested.xml" "//b[1]" 1 3 4
+  gets "$data/nested.xml" "//a[2]//b" 3 4 5
+  gets "$data/nested.xml" "r/a/b[2]" 2
+  expect 0 "$zelxml" get - "config/users/user[2]/@role" < "$data/config.xml"
   echo guest > "$work/want"; same "$work/out" "$work/want"
-  expect 1 "$zelxml" get "$data/config.xml" "config/server[2]/host"
-  contains "$work/err" "no element server[2] under config"
-  expect 1 "$zelxml" get "$data/config.xml" "other/server"
-  contains "$work/err" "the document element is 'config', not 'other'"
-  expect 1 "$zelxml" get "$data/config.xml" "config/server"
-  contains "$work/err" "holds elements, not a value"
-  expect 1 "$zelxml" get "$data/config.xml" "config/@missing"
-  contains "$work/err" "no attribute missing"
+  for path in "config/server[3]/host" "other/server" "config/@missing" "//server[@name='none']"; do
+    expect 1 "$zelxml" get "$data/config.xml" "$path"
+    contains "$work/err" "nothing matches $path"
+  done
 
   cp "$data/config.xml" "$work/edit.xml"
   chmod 640 "$work/edit.xml"
-  expect 0 "$zelxml" set "$work/edit.xml" config/server/port 9090
-  expect 0 "$zelxml" get "$work/edit.xml" config/server/port
-  echo 9090 > "$work/want"; same "$work/out" "$work/want"
+  ln -s edit.xml "$work/link.xml"
+  ln "$work/edit.xml" "$work/hard.xml"
+  expect 0 "$zelxml" set "$work/link.xml" "config/server[1]/port" 9090
+  gets "$work/edit.xml" config/server/port 9090 8081
+  [ -L "$work/link.xml" ] || fail "set replaced a symbolic link by a file"
+  gets "$work/hard.xml" "config/server[1]/port" 9090
   [ "$(stat -c %a "$work/edit.xml")" = 640 ] || fail "set changed the file's permissions"
-  ls -a "$work" | grep -q zelxml- && fail "a temporary file was left behind"
-  expect 0 "$zelxml" set "$work/edit.xml" "config/server[1]/@name" standby
-  expect 0 "$zelxml" get "$work/edit.xml" "config/server[1]/@name"
-  echo standby > "$work/want"; same "$work/out" "$work/want"
+  ls -a "$work" | grep -q zel_xml3_ && fail "a temporary file was left behind"
+  rm "$work/hard.xml"
+  expect 0 "$zelxml" set "$work/edit.xml" config/server/port 1
+  gets "$work/edit.xml" config/server/port 1 1
+  expect 0 "$zelxml" set "$work/edit.xml" "config/server[@name='backup']/@name" standby
+  gets "$work/edit.xml" "config/server[2]/@name" standby
+  expect 0 "$zelxml" set "$work/edit.xml" config/server/@zone eu
+  gets "$work/edit.xml" "config/server/@zone" eu eu
   expect 0 "$zelxml" set "$work/edit.xml" config/limits/timeout 30 -o "$work/new.xml"
-  expect 0 "$zelxml" get "$work/new.xml" config/limits/timeout
-  echo 30 > "$work/want"; same "$work/out" "$work/want"
+  gets "$work/new.xml" config/limits/timeout 30
   expect 1 "$zelxml" get "$work/edit.xml" config/limits/timeout
+  # Only a plain path creates what is missing.
+  expect 1 "$zelxml" set "$work/edit.xml" "//server/weight" 5
+  contains "$work/err" "nothing matches //server/weight"
+  expect 1 "$zelxml" set "$work/edit.xml" "config/server[1]" x
+  contains "$work/err" "server holds elements"
   expect 2 "$zelxml" set "$work/edit.xml" config/server/port "$(printf 'caf\351')"
   contains "$work/err" "VALUE is not UTF-8 text"
-  # A failed write leaves the old file as it was.
-  cp "$work/edit.xml" "$work/before.xml"
-  chmod 555 "$work"
-  if [ "$(id -u)" != 0 ]; then
-    expect 3 "$zelxml" set "$work/edit.xml" config/server/port 1
-    same "$work/edit.xml" "$work/before.xml"
+  # A file owned by another user keeps its owner when root rewrites it.
+  if [ "$(id -u)" = 0 ]; then
+    chown 65534:65534 "$work/edit.xml"
+    expect 0 "$zelxml" set "$work/edit.xml" config/server/port 2
+    [ "$(stat -c %u:%g "$work/edit.xml")" = 65534:65534 ] || fail "set changed the file's owner"
   fi
-  chmod 755 "$work"
+  # Permissions: a file the user may not write is refused and stays; in a folder the user may
+  # not write, a writable file is rewritten in place.
+  if [ -n "$unprivileged" ]; then
+    chmod 755 "$work"
+    cp "$data/config.xml" "$work/locked.xml"
+    chmod 444 "$work/locked.xml"
+    [ "$(id -u)" = 0 ] && chown 65534 "$work/locked.xml"
+    expect 3 $unprivileged "$zelxml" set "$work/locked.xml" "config/server[1]/port" 1
+    contains "$work/err" "cannot write $work/locked.xml"
+    same "$work/locked.xml" "$data/config.xml"
+    mkdir "$work/shut"
+    cp "$data/config.xml" "$work/shut/open.xml"
+    chmod 666 "$work/shut/open.xml"
+    chmod 555 "$work/shut"
+    expect 0 $unprivileged "$zelxml" set "$work/shut/open.xml" "config/server[1]/port" 7
+    gets "$work/shut/open.xml" "config/server[1]/port" 7
+    chmod 755 "$work/shut"
+  fi
+  ;;
+delete)
+  cp "$data/config.xml" "$work/edit.xml"
+  expect 0 "$zelxml" delete "$work/edit.xml" "config/server[2]"
+  gets "$work/edit.xml" config/server/@name primary
+  expect 0 "$zelxml" delete "$work/edit.xml" "config/server/@name" -o "$work/out.xml"
+  expect 1 "$zelxml" get "$work/out.xml" "config/server/@name"
+  gets "$work/edit.xml" config/server/@name primary
+  expect 0 "$zelxml" delete "$work/edit.xml" "//user"
+  gets "$work/edit.xml" "config/users" ""
+  expect 0 "$zelxml" delete "$data/nested.xml" "//b" -o "$work/out.xml"
+  expect 1 "$zelxml" get "$work/out.xml" "//b"
+  expect 0 "$zelxml" show "$work/out.xml"
+  printf 'r\n  a\n  a\n    c\n' > "$work/want"; same "$work/out" "$work/want"
+  expect 0 "$zelxml" delete "$data/config.xml" "config/motd/text()" -o "$work/out.xml"
+  gets "$work/out.xml" config/motd new
+  expect 1 "$zelxml" delete "$work/edit.xml" config
+  contains "$work/err" "the document element cannot be deleted"
+  expect 1 "$zelxml" delete "$work/edit.xml" "config/nothing"
+  contains "$work/err" "nothing matches config/nothing"
   ;;
 stats)
   expect 0 "$zelxml" stats "$data/config.xml"
@@ -145,13 +291,16 @@ stats)
   contains "$work/out" "bytes:         $(wc -c < "$data/config.xml")"
   contains "$work/out" "MB/s"
   empty "$work/err"
+  expect 0 "$zelxml" stats - < "$data/config.xml"
+  contains "$work/out" "elements:      12"
+  contains "$work/out" "bytes:         $(wc -c < "$data/config.xml")"
   ;;
 progress)
   expect 0 "$zelxml" stats --progress "$data/config.xml"
   contains "$work/err" "100%"
   expect 0 "$zelxml" check --progress "$data/config.xml"
   contains "$work/err" "] 100%"
-  expect 0 "$zelxml" show --sax "$data/config.xml"
+  expect 0 "$zelxml" show "$data/config.xml"
   empty "$work/err"
   ;;
 *)

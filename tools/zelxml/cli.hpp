@@ -3,6 +3,7 @@
 
 #include "zel_xml3.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,38 @@ struct Args {
     std::vector<std::string> words;
     std::string output;    // -o OUT
     std::string encoding;  // --encoding ENC
-    bool sax = false;      // --sax
+    bool dom = false;      // --dom: show the document reader's view
     bool progress = false; // --progress
+    bool valid = false;    // --valid: check validity against the DTD too
+    bool quiet = false;    // --quiet: no notes, no warnings
+    bool force = false;    // --force: write even when entity references would be lost
     bool help = false;     // --help / -h
 };
 
-// Prints "zelxml: <message>" on standard error and returns `code`.
+// The user's standard error. The library's own lines go to file descriptor 2, which the
+// tool points elsewhere during library calls, so everything the tool says goes here.
+std::FILE* user_err();
+// Prints "zelxml: <message>" on the user's standard error and returns `code`.
 int fail(int code, const std::string& message);
+// Prints "note: <message>" unless `quiet`.
+void note(bool quiet, const std::string& message);
+
+// Collects what the library writes to file descriptor 2 while it lives.
+class Captured {
+public:
+    Captured();
+    ~Captured();
+    Captured(const Captured&) = delete;
+    Captured& operator=(const Captured&) = delete;
+    // Stops collecting and gives the text (at most 64 KB of it).
+    std::string finish();
+    // The last non-empty line of what was collected: the library's reason for a failure.
+    static std::string last_line(const std::string& text);
+
+private:
+    int saved_ = -1;
+    std::FILE* file_ = nullptr;
+};
 
 // Owns a root record; frees it when it goes out of scope.
 class Tree {
@@ -37,41 +63,47 @@ private:
     XMLNode* root_;
 };
 
-// Input files. readable() says why a file cannot be read, or "" when it can.
-std::string unreadable_reason(const std::string& path);
-long long file_size(const std::string& path);
+// The longest prefix of `text` of at most `max_bytes` bytes that ends on a UTF-8 character
+// boundary.
+std::size_t utf8_cut(const char* text, std::size_t length, std::size_t max_bytes);
 
-// Reads FILE with the document reader (or the event-driven one) into `tree`; returns an
-// exit code and prints the reason on failure. `show_progress` draws the bar for --sax.
-int read_document(const std::string& path, Tree& tree, bool sax, bool show_progress, int32_t* records);
+// How a read treats what the parser reports.
+struct ReadOptions {
+    bool progress = false;  // --progress given
+    bool valid = false;     // show validity errors and fail on them
+    bool quiet = false;     // drop warnings
+    bool closing_line = true;  // say "FILE: not a well-formed document" when it is not
+    std::string* bytes = nullptr;  // when set, receives the input's bytes (for the notes)
+};
+// What a read found.
+struct ReadReport {
+    long long bytes = 0;         // input size
+    bool remote_skipped = false; // a remote DTD or entity was not fetched
+    bool failed = false;         // fatal errors, or validity errors with `valid`
+};
 
-// Writes the tree to `path` through a temporary file beside it and a rename, so the old file
-// survives a failed write. Returns an exit code.
-int write_document_atomically(const std::string& path, const std::string& encoding, const XMLNode* root);
+// Reads FILE ("-": standard input, read whole) with the event-driven reader into `tree`,
+// printing each problem as one line. Returns an exit code.
+int read_document(const std::string& name, Tree& tree, const ReadOptions& options, ReadReport& report);
+// Reads FILE with the document reader (files only). Returns an exit code.
+int read_with_dom(const std::string& name, Tree& tree);
 
-// Progress bar on standard error, drawn only when wanted (a terminal, or --progress).
-bool progress_wanted(bool forced);
+// Refuses an encoding the writer does not know, before anything is read. Returns an exit code.
+int check_encoding(const std::string& encoding);
+// Writes the tree to `target` ("-": standard output) through XMLWrite, with SIGINT and
+// SIGTERM held off meanwhile. Returns an exit code.
+int write_document(const std::string& target, const std::string& encoding, const XMLNode* root);
+// What the output will not keep of the input, for the note of fmt, set and delete, and the
+// refusal when entity references would be lost. Returns an exit code (kOk: go on writing).
+int say_what_is_lost(const std::string& name, const std::string& bytes, const ReadReport& report, const Args& args);
+
+// Progress bar on standard error, drawn only when wanted (--progress, or a long read on a
+// terminal).
+bool progress_wanted(bool forced, long long bytes);
 XMLParseCallbacks progress_callbacks(bool draw);
 void progress_finish(bool drew);
 // Clears a drawn bar so that another line can be printed cleanly.
 void progress_clear_line();
-
-// A path into the document: element steps from the document element, and an optional
-// final attribute. Parsing fails (false, with `problem`) on empty steps, bad indexes and
-// names that no record can hold.
-struct Step {
-    std::string name;
-    int32_t index = 0;
-};
-struct Path {
-    std::vector<Step> steps;
-    std::string attribute;  // empty: the path ends at an element
-    bool has_attribute = false;
-};
-bool parse_path(const std::string& text, Path& path, std::string& problem);
-// The element the steps lead to, or nullptr (with `problem`). With `create`, missing
-// elements are appended where the index asks for the next one of that name.
-XMLNode* resolve_path(XMLNode* root, const Path& path, bool create, std::string& problem);
 
 // Subcommands. Each returns an exit code.
 int cmd_check(const Args& args);
@@ -79,6 +111,7 @@ int cmd_show(const Args& args);
 int cmd_fmt(const Args& args);
 int cmd_get(const Args& args);
 int cmd_set(const Args& args);
+int cmd_delete(const Args& args);
 int cmd_stats(const Args& args);
 
 }  // namespace zelxml

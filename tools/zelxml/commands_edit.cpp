@@ -1,27 +1,35 @@
-// fmt, get and set: writing documents back and reading or changing one value.
+// fmt, get, set and delete: writing documents back, and reading or changing what a path selects.
 #include "cli.hpp"
-#include "walk.hpp"
+#include "path.hpp"
 
 #include <cstdio>
+#include <unordered_set>
 
 namespace zelxml {
 namespace {
 
-// An element's value is the text of its first child. An element without children has the
-// empty value; one whose first child is an element holds no value of its own.
-bool holds_value(const XMLNode* element) {
-    XMLNode* first = XMLGetNthChildData(element, 0);
-    return first == nullptr || is_text_like(first);
+// Reads FILE for a command that writes it back: the bytes are kept for the notes.
+int read_for_writing(const Args& args, Tree& tree, std::string& bytes, ReadReport& report) {
+    int code = check_encoding(args.encoding);
+    if (code != kOk) return code;
+    ReadOptions options;
+    options.progress = args.progress;
+    options.quiet = args.quiet;
+    options.bytes = &bytes;
+    return read_document(args.words[0], tree, options, report);
 }
 
-// Reads FILE and resolves PATH in it; on success `element` is set.
-int open_path(const Args& args, Tree& tree, Path& path, bool create, XMLNode*& element) {
-    std::string problem;
-    if (!parse_path(args.words[1], path, problem)) return fail(kUsage, "bad PATH '" + args.words[1] + "': " + problem);
-    int code = read_document(args.words[0], tree, false, false, nullptr);
+// Writes the edited tree to -o OUT, or back over FILE (standard output for "-").
+int write_back(const Args& args, const XMLNode* root, const std::string& bytes, const ReadReport& report,
+               const std::string& fallback) {
+    int code = say_what_is_lost(args.words[0], bytes, report, args);
     if (code != kOk) return code;
-    element = resolve_path(tree.root(), path, create, problem);
-    if (element == nullptr) return fail(kDocumentError, args.words[0] + ": " + problem);
+    return write_document(args.output.empty() ? fallback : args.output, args.encoding, root);
+}
+
+int parse_path_argument(const std::string& text, Path& path) {
+    std::string problem;
+    if (!parse_path(text, path, problem)) return fail(kUsage, "bad PATH '" + text + "': " + problem);
     return kOk;
 }
 
@@ -39,10 +47,64 @@ bool is_utf8(const std::string& text) {
     return true;
 }
 
-bool set_value(XMLNode* element, const Path& path, const std::string& value) {
-    if (path.has_attribute) return XMLSetNodeAttribute(element, path.attribute.c_str(), value.c_str()) == 1;
-    if (XMLGetChildrenCount(element) == 0) return XMLCreateTextNode(value.c_str(), element) != nullptr;
-    return XMLAlterValueOfNode(element, value.c_str()) == 0;
+bool holds_elements(const XMLNode* element) {
+    for (int32_t i = 0; i < element->children.count; ++i)
+        if (!is_text_like(element->children.items[i])) return true;
+    return false;
+}
+
+// Takes the child at `index` out of `parent` and frees it with everything below it.
+void remove_child(XMLNode* parent, int32_t index) {
+    XMLNode* child = XMLGetNthChildData(parent, index);
+    XML_RemoveNthChildData(parent, index);
+    XMLFreeRootNode(child);
+}
+
+// Removes the selected elements in one walk from the document element; a selected element
+// inside another goes with it, and the walk never enters what it removes.
+std::size_t remove_elements(XMLNode* root, const std::vector<XMLNode*>& selected) {
+    std::unordered_set<const XMLNode*> doomed(selected.begin(), selected.end());
+    std::size_t removed = 0;
+    std::vector<XMLNode*> stack{root};
+    while (!stack.empty()) {
+        XMLNode* node = stack.back();
+        stack.pop_back();
+        for (int32_t i = node->children.count - 1; i >= 0; --i) {
+            XMLNode* child = node->children.items[i];
+            if (doomed.count(child) != 0) {
+                remove_child(node, i);
+                ++removed;
+            } else if (!is_text_like(child)) {
+                stack.push_back(child);
+            }
+        }
+    }
+    return removed;
+}
+
+// An element's text becomes `value`: its text children go, one new one holds the value.
+bool set_text(XMLNode* element, const std::string& value) {
+    for (int32_t i = element->children.count - 1; i >= 0; --i) remove_child(element, i);
+    return value.empty() || XMLCreateTextNode(value.c_str(), element) != nullptr;
+}
+
+// For set on a simple path that selects nothing: the steps missing at the end are made
+// under every element the longest matching part selects.
+int create_missing(XMLNode* root, const Path& path, std::vector<XMLNode*>& elements, const std::string& file) {
+    std::size_t found = path.steps.size();
+    std::vector<XMLNode*> at;
+    while (found > 0 && (at = select_elements(root, path, found)).empty()) --found;
+    if (found == 0)
+        return fail(kDocumentError, file + ": the document element is '" + root->name + "', not '" +
+                                        path.steps[0].name + "'");
+    for (XMLNode* element : at) {
+        for (std::size_t s = found; s < path.steps.size(); ++s) {
+            element = XMLCreateElementNode(path.steps[s].name.c_str(), element);
+            if (element == nullptr) return fail(kIoError, "out of memory");
+        }
+        elements.push_back(element);
+    }
+    return kOk;
 }
 
 }  // namespace
@@ -50,42 +112,117 @@ bool set_value(XMLNode* element, const Path& path, const std::string& value) {
 int cmd_fmt(const Args& args) {
     if (args.words.size() != 1) return fail(kUsage, "fmt needs exactly one FILE (see zelxml fmt --help)");
     Tree tree;
-    int code = read_document(args.words[0], tree, false, false, nullptr);
+    std::string bytes;
+    ReadReport report;
+    int code = read_for_writing(args, tree, bytes, report);
     if (code != kOk) return code;
-    return write_document_atomically(args.output.empty() ? "-" : args.output, args.encoding, tree.root());
+    return write_back(args, tree.root(), bytes, report, "-");
 }
 
 int cmd_get(const Args& args) {
     if (args.words.size() != 2) return fail(kUsage, "get needs FILE and PATH (see zelxml get --help)");
-    Tree tree;
     Path path;
-    XMLNode* element = nullptr;
-    int code = open_path(args, tree, path, false, element);
+    int code = parse_path_argument(args.words[1], path);
     if (code != kOk) return code;
-    if (path.has_attribute) {
-        XMLAttr* attr = XMLFindAttrWithKeyName(element, path.attribute.c_str());
-        if (attr == nullptr) return fail(kDocumentError, args.words[0] + ": no attribute " + path.attribute);
-        std::printf("%s\n", attr->value);
-        return kOk;
+    Tree tree;
+    ReadOptions options;
+    options.progress = args.progress;
+    options.quiet = args.quiet;
+    ReadReport report;
+    code = read_document(args.words[0], tree, options, report);
+    if (code != kOk) return code;
+    std::size_t printed = 0;
+    for (XMLNode* element : select_elements(tree.root(), path, path.steps.size())) {
+        if (path.target == Path::kAttribute) {
+            if (const XMLAttr* attr = XMLFindAttrWithKeyName(element, path.attribute.c_str())) {
+                std::printf("%s\n", attr->value);
+                ++printed;
+            }
+        } else if (path.target == Path::kText) {
+            for (int32_t i = 0; i < element->children.count; ++i) {
+                const XMLNode* child = element->children.items[i];
+                if (!is_text_like(child)) continue;
+                std::printf("%s\n", child->value);
+                ++printed;
+            }
+        } else {
+            std::printf("%s\n", string_value(element).c_str());
+            ++printed;
+        }
     }
-    if (!holds_value(element)) return fail(kDocumentError, args.words[0] + ": " + args.words[1] + " holds elements, not a value");
-    XMLNode* first = XMLGetNthChildData(element, 0);
-    std::printf("%s\n", first ? first->value : "");
+    if (printed == 0) return fail(kDocumentError, (args.words[0] == "-" ? "<stdin>" : args.words[0]) + ": nothing matches " + args.words[1]);
     return kOk;
 }
 
 int cmd_set(const Args& args) {
     if (args.words.size() != 3) return fail(kUsage, "set needs FILE, PATH and VALUE (see zelxml set --help)");
-    if (!is_utf8(args.words[2])) return fail(kUsage, "VALUE is not UTF-8 text");
-    Tree tree;
+    const std::string& value = args.words[2];
+    if (!is_utf8(value)) return fail(kUsage, "VALUE is not UTF-8 text");
     Path path;
-    XMLNode* element = nullptr;
-    int code = open_path(args, tree, path, true, element);
+    int code = parse_path_argument(args.words[1], path);
     if (code != kOk) return code;
-    if (!path.has_attribute && !holds_value(element))
-        return fail(kDocumentError, args.words[0] + ": " + args.words[1] + " holds elements, not a value");
-    if (!set_value(element, path, args.words[2])) return fail(kIoError, "out of memory");
-    return write_document_atomically(args.output.empty() ? args.words[0] : args.output, args.encoding, tree.root());
+    Tree tree;
+    std::string bytes;
+    ReadReport report;
+    code = read_for_writing(args, tree, bytes, report);
+    if (code != kOk) return code;
+    const std::string& file = args.words[0];
+    std::vector<XMLNode*> elements = select_elements(tree.root(), path, path.steps.size());
+    if (path.target == Path::kAttribute) {
+        std::vector<XMLNode*> holding;
+        for (XMLNode* element : elements)
+            if (XMLFindAttrWithKeyName(element, path.attribute.c_str()) != nullptr) holding.push_back(element);
+        // No element has it yet: on a simple path, every selected element gains it.
+        if (!holding.empty() || !path.simple()) elements.swap(holding);
+    }
+    if (elements.empty() && path.simple()) {
+        code = create_missing(tree.root(), path, elements, file);
+        if (code != kOk) return code;
+    }
+    if (elements.empty()) return fail(kDocumentError, file + ": nothing matches " + args.words[1]);
+    if (path.target != Path::kAttribute) {
+        for (const XMLNode* element : elements)
+            if (holds_elements(element))
+                return fail(kDocumentError, file + ": " + element->name + " holds elements; set changes only text");
+    }
+    for (XMLNode* element : elements) {
+        bool done = path.target == Path::kAttribute
+                        ? XMLSetNodeAttribute(element, path.attribute.c_str(), value.c_str()) == 1
+                        : set_text(element, value);
+        if (!done) return fail(kIoError, "out of memory");
+    }
+    return write_back(args, tree.root(), bytes, report, file);
+}
+
+int cmd_delete(const Args& args) {
+    if (args.words.size() != 2) return fail(kUsage, "delete needs FILE and PATH (see zelxml delete --help)");
+    Path path;
+    int code = parse_path_argument(args.words[1], path);
+    if (code != kOk) return code;
+    Tree tree;
+    std::string bytes;
+    ReadReport report;
+    code = read_for_writing(args, tree, bytes, report);
+    if (code != kOk) return code;
+    const std::string& file = args.words[0];
+    std::vector<XMLNode*> elements = select_elements(tree.root(), path, path.steps.size());
+    std::size_t removed = 0;
+    if (path.target == Path::kAttribute) {
+        for (XMLNode* element : elements) removed += XMLRemoveAttrWithKeyName(element, path.attribute.c_str());
+    } else if (path.target == Path::kText) {
+        for (XMLNode* element : elements)
+            for (int32_t i = element->children.count - 1; i >= 0; --i)
+                if (is_text_like(element->children.items[i])) {
+                    remove_child(element, i);
+                    ++removed;
+                }
+    } else {
+        if (!elements.empty() && elements.front() == tree.root())
+            return fail(kDocumentError, file + ": the document element cannot be deleted");
+        removed = remove_elements(tree.root(), elements);
+    }
+    if (removed == 0) return fail(kDocumentError, file + ": nothing matches " + args.words[1]);
+    return write_back(args, tree.root(), bytes, report, file == "-" ? "-" : file);
 }
 
 }  // namespace zelxml

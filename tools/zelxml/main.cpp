@@ -14,34 +14,57 @@ struct Command {
     const char* help;
 };
 
+const char kPathHelp[] =
+    "PATH is a subset of XPath, from the document:\n"
+    "  /config/server/port            absolute; config/server/port is the same\n"
+    "  config/server[2]/host          [N]: the N-th server under each parent, from 1\n"
+    "  config/server[@name='backup']  [@attr='v'], [@attr]: tests on attributes\n"
+    "  config/server[host='a.org']    [child='v']: a child element with that text\n"
+    "  //port                         // reaches descendants at any depth\n"
+    "  config/*/@name                 * is any element; a final @attr or text()\n"
+    "An element's value is all text below it, in document order.";
+
+const char kKeptHelp[] =
+    "The output keeps elements, attributes and text (CDATA and entity text as text). It does not\n"
+    "keep comments, processing instructions, the DOCTYPE or CDATA markup (a note says so; --quiet\n"
+    "silences it), and writes attributes in name order. When a remote DTD was not read and the\n"
+    "input refers to entities it would declare, nothing is written unless --force is given.";
+
 const Command kCommands[] = {
-    {"check", cmd_check, "check [--progress] FILE...",
-     "Checks that each FILE is well-formed (and valid where its DOCTYPE asks). Prints one line\n"
-     "FILE:LINE:COLUMN: warning|error|fatal error per problem. Exit 0 when no file has an error\n"
-     "or fatal error, 1 otherwise, 3 when a file cannot be read."},
-    {"show", cmd_show, "show [--sax] [--progress] FILE",
-     "Prints the record tree as an indented outline: elements with their attributes, text\n"
-     "records quoted and shortened. --sax reads with the event-driven reader."},
-    {"fmt", cmd_fmt, "fmt FILE [-o OUT] [--encoding ENC]",
+    {"check", cmd_check, "check [--valid] [--quiet] [--progress] FILE...",
+     "Checks that each FILE (- for standard input) is well-formed. Prints one line per problem,\n"
+     "FILE:LINE:COLUMN: warning|error|fatal error: MESSAGE. --valid also checks validity against\n"
+     "the document's DTD and shows its errors; without it they are not shown. --quiet drops\n"
+     "warnings. Exit 0 when no file fails, 1 otherwise, 3 when a file cannot be read."},
+    {"show", cmd_show, "show [--dom] [--progress] FILE",
+     "Prints the record tree as an indented outline: elements with their attributes in document\n"
+     "order, text records quoted and cut after 60 bytes. --dom shows the document reader's view\n"
+     "instead (attributes in name order; files only)."},
+    {"fmt", cmd_fmt, "fmt FILE [-o OUT] [--encoding ENC] [--quiet] [--force]",
      "Reads FILE and writes it back pretty-printed to OUT, or to standard output. The encoding\n"
      "defaults to UTF-8."},
     {"get", cmd_get, "get FILE PATH",
-     "Prints the value at PATH: a slash path of element names from the document element,\n"
-     "name[N] for the N-th (from 0) child of that name, and a final @attr for an attribute.\n"
-     "An element's value is the text of its first text child. Exit 1 when PATH is not found."},
-    {"set", cmd_set, "set FILE PATH VALUE [-o OUT] [--encoding ENC]",
-     "Sets the value at PATH (see get) and writes the document to OUT, or back to FILE through\n"
-     "a temporary file and a rename. Missing elements at the end of the path are created."},
+     "Prints the value of everything PATH selects, one per line. Exit 1 when nothing matches."},
+    {"set", cmd_set, "set FILE PATH VALUE [-o OUT] [--encoding ENC] [--quiet] [--force]",
+     "Sets the value of everything PATH selects: an element's text (elements holding elements\n"
+     "are refused), or an attribute. Missing steps at the end of a path without //, * or tests\n"
+     "are created. Writes to OUT, or back to FILE (keeping its mode, owner and links)."},
+    {"delete", cmd_delete, "delete FILE PATH [-o OUT] [--encoding ENC] [--quiet] [--force]",
+     "Removes every element or attribute (or text, for text()) PATH selects and writes to OUT,\n"
+     "or back to FILE. Exit 1 when nothing matches."},
     {"stats", cmd_stats, "stats [--progress] FILE",
-     "Reads FILE with the event-driven reader and prints elements, text records, attributes,\n"
-     "maximum depth, bytes, read time and throughput."},
+     "Reads FILE and prints elements, text records, attributes, maximum depth, bytes, read time\n"
+     "and throughput."},
 };
 
 void print_usage(FILE* to) {
     std::fprintf(to, "usage: zelxml COMMAND [ARGS]\n\ncommands:\n");
     for (const Command& c : kCommands) std::fprintf(to, "  zelxml %s\n", c.usage);
-    std::fprintf(to, "\nzelxml COMMAND --help describes one command.\n"
-                     "Exit codes: 0 success, 1 document errors, 2 usage errors, 3 input/output errors.\n");
+    std::fprintf(to, "\nFILE - reads standard input (UTF-8 and the like, or UTF-16 with a byte-order mark).\n"
+                     "%s\n\n%s\n\n"
+                     "zelxml COMMAND --help describes one command; zelxml --version tells the versions.\n"
+                     "Exit codes: 0 success, 1 document errors, 2 usage errors, 3 input/output errors.\n",
+                 kPathHelp, kKeptHelp);
 }
 
 // Splits the words after the command into flags and positional words; false on a bad flag.
@@ -58,7 +81,15 @@ bool parse_args(int argc, char** argv, Args& args, std::string& problem) {
         } else if (word == "--encoding") {
             if (!value_of(args.encoding)) return false;
         } else if (word == "--sax") {
-            args.sax = true;
+            // The event-driven reader is the default now; the flag stays accepted.
+        } else if (word == "--dom") {
+            args.dom = true;
+        } else if (word == "--valid") {
+            args.valid = true;
+        } else if (word == "--quiet" || word == "-q") {
+            args.quiet = true;
+        } else if (word == "--force") {
+            args.force = true;
         } else if (word == "--progress") {
             args.progress = true;
         } else if (word == "--help" || word == "-h") {
@@ -74,18 +105,18 @@ bool parse_args(int argc, char** argv, Args& args, std::string& problem) {
 
 }  // namespace
 
-int fail(int code, const std::string& message) {
-    std::fprintf(stderr, "zelxml: %s\n", message.c_str());
-    return code;
-}
-
 }  // namespace zelxml
 
 int main(int argc, char** argv) {
     using namespace zelxml;
+    user_err();  // copies descriptor 2 before any library call points it elsewhere
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        print_usage(argc < 2 ? stderr : stdout);
+        print_usage(argc < 2 ? user_err() : stdout);
         return argc < 2 ? kUsage : kOk;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("zelxml %s\nzel_xml3 %s\nXerces-C %s\n", ZELXML_VERSION, XMLGetVersion(), XMLGetParserVersion());
+        return kOk;
     }
     for (const Command& c : kCommands) {
         if (std::strcmp(argv[1], c.name) != 0) continue;
@@ -93,7 +124,11 @@ int main(int argc, char** argv) {
         std::string problem;
         if (!parse_args(argc, argv, args, problem)) return fail(kUsage, problem + " (see zelxml " + c.name + " --help)");
         if (args.help) {
+            bool paths = c.run == cmd_get || c.run == cmd_set || c.run == cmd_delete;
+            bool writes = c.run == cmd_fmt || c.run == cmd_set || c.run == cmd_delete;
             std::printf("usage: zelxml %s\n\n%s\n", c.usage, c.help);
+            if (paths) std::printf("\n%s\n", kPathHelp);
+            if (writes) std::printf("\n%s\n", kKeptHelp);
             return kOk;
         }
         XMLInit();
@@ -102,6 +137,6 @@ int main(int argc, char** argv) {
         return code;
     }
     fail(kUsage, std::string("unknown command '") + argv[1] + "'");
-    print_usage(stderr);
+    print_usage(user_err());
     return kUsage;
 }

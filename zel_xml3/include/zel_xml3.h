@@ -342,10 +342,14 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
  * (nothing printed), a name the XML rules refuse, a string that is not UTF-8 (it could not
  * be written unchanged), a tree too deep to write, an output that cannot be opened or
  * written (a full disk included) or an unknown encoding (messages go to stderr).
- * An existing regular file is replaced in one step: the document goes to a temporary file
- * in the same folder, which takes the old file's permissions and is renamed over it only
- * after a complete, flushed and synced write, so a failed write leaves the old file as it
- * was. Other targets (a new file, a device, a pipe) are written directly.
+ * A new file gets the mode the umask gives. An existing regular file (through symbolic
+ * links, which stay links) changes only after a complete write, so a failed write leaves it
+ * as it was: with one link in a folder the process may write, it is replaced in one step by
+ * a synced temporary file beside it that takes its mode (and owner and group, where the
+ * process may set them); with other hard links, or in a folder the process may not write,
+ * the finished document is written into it in place, so every link sees it. A file the
+ * process may not write gives 4 and is never replaced through its folder. Devices and pipes
+ * are written directly.
  * Depth: the serialiser needs stack for every element level, so a write accepts at most
  * min(32,000, (stack left on the calling thread - 128 KB) / 240 bytes) levels: 32,000 on
  * an 8 MB stack, about 1,600 on a 512 KB thread. A deeper tree gives 4 and "Unexpected
@@ -398,6 +402,26 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemWideCharRead(const uint16_t* buffer, XMLNod
  * message, or the library's for its limits. Owned by the library and valid until the callback
  * returns. NULL at any other time and on any thread but the one the callback runs on. */
 ZEL_XML_API const char* XMLGetDiagnosticMessage(void);
+
+/* ---- Removing attributes and versions -------------------------------------------------- */
+
+/* Removes the first attribute of `node` whose name equals `name` (the rule of
+ * XMLFindAttrWithKeyName) and frees its strings; later attributes move down one place and
+ * keep their order, so pointers into node->attributes.items from before the call may point
+ * at another attribute or past the end. Returns 1 when one was removed; 0 when none has that
+ * name or an argument is NULL (nothing changes). Never throws. */
+ZEL_XML_API uint8_t XMLRemoveAttrWithKeyName(XMLNode* node, const char* name);
+
+/* The library's version as "MAJOR.MINOR.PATCH", from the ZEL_XML_VERSION_* macros as the
+ * library was built (compare with the header's to catch a mismatched install). A static
+ * string, never NULL, never freed; works before XMLInit. */
+ZEL_XML_API const char* XMLGetVersion(void);
+
+/* The Xerces-C version the library runs with, "MAJOR.MINOR.PATCH". Xerces-C publishes its
+ * version only in its headers, so this is the version built against; the loaded library has
+ * the same major and minor version (its file name, libxerces-c-3.2.so, binds them). A static
+ * string, never NULL, never freed; works before XMLInit. */
+ZEL_XML_API const char* XMLGetParserVersion(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -93,4 +93,15 @@ ZEL_XML_API uint8_t XMLSetNodeAttribute(XMLNode* node, const char* name, const c
     return XMLSetNodeStringAttribute(node, name, value);
 }
 
+ZEL_XML_API uint8_t XMLRemoveAttrWithKeyName(XMLNode* node, const char* name) {
+    XMLAttr* attr = XMLFindAttrWithKeyName(node, name);
+    if (attr == nullptr) return 0;
+    replace_attribute_strings(attr, nullptr, nullptr);
+    XMLAttrList* list = &node->attributes;
+    XMLAttr* end = list->items + list->count;
+    std::memmove(attr, attr + 1, static_cast<std::size_t>(end - attr - 1) * sizeof(XMLAttr));
+    --list->count;
+    return 1;
+}
+
 }  // extern "C"

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 
 #include <xercesc/framework/XMLFormatter.hpp>
 
@@ -13,12 +14,16 @@ class FileTarget : public xercesc::XMLFormatTarget {
 public:
     // Writes through the caller's open stream, which is flushed but never closed.
     explicit FileTarget(std::FILE* stream) : stream_(stream), owned_(false) {}
-    // Writes the file `path`. An existing regular file (or one a symbolic link leads to) is
-    // replaced only when finish() succeeds: the bytes go to a temporary file beside it, which
-    // gets the old file's permissions and is renamed over it after a complete, flushed and
-    // synced write. Anything else (a new file, a device, a pipe, or a folder where no
-    // temporary file can be made) is created or truncated and written directly. Throws
-    // XMLPlatformUtilsException when it cannot be opened.
+    // Writes the file `path`. A new file is created with the mode the umask gives; a device or
+    // a pipe is written directly. An existing regular file (the one a symbolic link leads to,
+    // so the link stays a link) changes only when finish() succeeds:
+    // - with one link, in a folder where a temporary file can be made, the bytes go to a
+    //   temporary file beside it, which gets the old file's mode (and owner and group, where
+    //   the process may set them) and is renamed over it after a complete, synced write;
+    // - with other hard links, or in a folder the process may not write, the bytes are held
+    //   and written into the file itself by finish(), so every link sees the new content.
+    // Throws XMLPlatformUtilsException when the output cannot be opened, an existing file
+    // the process may not write included: that one is never replaced through its folder.
     explicit FileTarget(const char* path);
     ~FileTarget() override;
     FileTarget(const FileTarget&) = delete;
@@ -34,13 +39,16 @@ public:
     void finish();
 
 private:
-    bool open_replacement(const std::string& target);
+    bool open_replacement(const std::string& target, const struct stat& info);
     void commit_replacement();
+    void write_in_place();
 
     std::FILE* stream_;
     bool owned_;
     std::string temporary_;  // the temporary file while it is not yet in place
     std::string target_;     // the file it replaces
+    int in_place_fd_ = -1;   // the existing file written in place by finish(), or -1
+    std::string held_;       // the bytes for it until then
 };
 
 }  // namespace zel::write

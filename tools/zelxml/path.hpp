@@ -1,0 +1,47 @@
+// Paths into a document: a subset of XPath 1.0's abbreviated syntax.
+//   /config/server[2]/port        absolute, 1-based positions among same-name siblings
+//   config/server[@name='backup'] relative paths start at the document too
+//   //user[@role]/@role           // reaches descendants; a final @attr or text()
+//   config/*[host='example.org']  * is any element; [child='v'] tests a child's text
+#pragma once
+
+#include "walk.hpp"
+
+#include <string>
+#include <vector>
+
+namespace zelxml {
+
+struct Predicate {
+    enum Kind { kPosition, kHasAttribute, kAttributeIs, kChildIs } kind = kPosition;
+    int32_t position = 0;  // kPosition: from 1
+    std::string name;      // the attribute or child element
+    std::string value;     // kAttributeIs, kChildIs
+};
+
+struct Step {
+    bool descendants = false;  // reached through '//'
+    std::string name;          // "*": any element
+    std::vector<Predicate> predicates;
+};
+
+struct Path {
+    enum Target { kElements, kAttribute, kText };
+    std::vector<Step> steps;
+    Target target = kElements;
+    std::string attribute;  // kAttribute
+    // No '//', '*' or predicate: the only kind of path whose missing steps set may create.
+    bool simple() const;
+};
+
+// Parses `text`; false, with `problem`, on a syntax error or a name no record can hold.
+bool parse_path(const std::string& text, Path& path, std::string& problem);
+
+// The elements the steps select, in document order, each once. `steps` may be cut short
+// (the first `count` steps) to find where a simple path stops matching.
+std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size_t count);
+
+// The string value of an element: all text below it, in document order.
+std::string string_value(const XMLNode* element);
+
+}  // namespace zelxml
