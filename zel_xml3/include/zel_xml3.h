@@ -337,11 +337,16 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount);
 
 /* Writes the tree under `root` (only read) to the file `fileName` (created or replaced), in
- * `encoding` (an IANA name; NULL: UTF-8), pretty-printed, no byte-order mark; text is never
- * changed. A NULL or empty fileName writes nothing and returns 0. Returns 4 for a NULL root
- * (nothing printed), a name the XML rules refuse, a string that is not UTF-8 (it could not
- * be written unchanged), a tree too deep to write, an output that cannot be opened or
- * written (a full disk included) or an unknown encoding (messages go to stderr).
+ * `encoding` (an IANA name; NULL: UTF-8), pretty-printed; text is never changed. Names are
+ * written as they stand, a prefixed one (xs:schema) included: there is no namespace
+ * processing. The encodings that leave the byte order open, UTF-16, UCS-2,
+ * ISO-10646-UCS-2, UTF-32, UCS-4 and ISO-10646-UCS-4 (in any letter case), are written in
+ * this machine's byte order after a byte-order mark; every other encoding (UTF-8, UTF-16LE
+ * and UTF-16BE included) gets none. A NULL or empty fileName writes nothing and returns 0.
+ * Returns 4 for a NULL root (nothing printed), a name the XML rules refuse, a string that is
+ * not UTF-8 (it could not be written unchanged), a tree too deep to write, an output that
+ * cannot be opened or written (a full disk included) or an unknown encoding (messages go to
+ * stderr).
  * A new file gets the mode the umask gives. An existing regular file (through symbolic
  * links, which stay links) changes only after a complete write, so a failed write leaves it
  * as it was: with one link in a folder the process may write, it is replaced in one step by
@@ -357,9 +362,9 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
 ZEL_XML_API ZEL_XML_RESULT XMLWrite(const char* fileName, const char* encoding, const XMLNode* root);
 
 /* As XMLWrite, but writes through `fileHandle`, a C `FILE*` open for writing: the document
- * follows whatever the caller wrote before, the stream is flushed and never closed, and the
- * caller may go on writing. A NULL handle writes nothing and returns 0. A write or flush the
- * stream refuses (a full disk) gives 4. */
+ * (its byte-order mark, if any, first) follows whatever the caller wrote before, the stream
+ * is flushed and never closed, and the caller may go on writing. A NULL handle writes
+ * nothing and returns 0. A write or flush the stream refuses (a full disk) gives 4. */
 ZEL_XML_API ZEL_XML_RESULT XMLWriteFH(void* fileHandle, const char* encoding, const XMLNode* root);
 
 /* ---- Event-driven reading --------------------------------------------------------------- */

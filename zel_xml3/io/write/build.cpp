@@ -55,9 +55,12 @@ BuiltDocument Builder::run(const XMLNode* root) {
     depth_limit_ = max_write_depth();
     xercesc::DOMImplementation* core = xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core");
     if (core == nullptr) throw std::bad_alloc();
-    DocumentPtr document(core->createDocument(nullptr, name_of(root), nullptr));
+    // The document element is made like every other element, without namespace processing,
+    // so a prefixed name such as xs:schema is written as it stands.
+    DocumentPtr document(core->createDocument());
     document_ = document.get();
-    DOMElement* top = document_->getDocumentElement();
+    DOMElement* top = new_element(root);
+    document_->appendChild(top);
     copy_attributes(root, top);
     push(root, top);
     while (!stack_.empty()) {

@@ -16,6 +16,7 @@
 #include <xercesc/dom/DOMLSOutput.hpp>
 #include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 using xercesc::XMLUni;
@@ -31,6 +32,18 @@ struct Releaser {
 using SerializerPtr = std::unique_ptr<xercesc::DOMLSSerializer, Releaser<xercesc::DOMLSSerializer>>;
 using OutputPtr = std::unique_ptr<xercesc::DOMLSOutput, Releaser<xercesc::DOMLSOutput>>;
 
+// The encoding names that leave the byte order open: output in them starts with a mark, in
+// the machine's byte order as the transcoder writes it. Every other name (UTF-8, UTF-16LE,
+// UTF-16BE, ...) gets none.
+bool takes_byte_order_mark(const char16_t* encoding) {
+    static const char16_t* const kMarked[] = {u"UTF-16", u"UCS-2", u"ISO-10646-UCS-2",
+                                              u"UTF-32", u"UCS-4", u"ISO-10646-UCS-4"};
+    if (encoding == nullptr) return false;
+    for (const char16_t* name : kMarked)
+        if (xercesc::XMLString::compareIStringASCII(encoding, name) == 0) return true;
+    return false;
+}
+
 // Text in the output encoding, for the parts of a mixed-content document the library writes
 // itself. Making one tries the encoding: an unknown one throws TranscodingException.
 class OutputText {
@@ -38,9 +51,12 @@ public:
     explicit OutputText(const char16_t* encoding)
         : encoding_(encoding != nullptr ? encoding : u"UTF-8"), formatter_(encoding_, &buffer_) {}
 
-    // The serialiser's own declaration line, with the encoding name as given.
-    void write_declaration(xercesc::XMLFormatTarget& target) {
-        std::u16string line = u"<?xml version=\"1.0\" encoding=\"";
+    // The serialiser's own declaration line, with the encoding name as given, after the
+    // byte-order mark when `marked`: U+FEFF through the same transcoder is the mark the
+    // serialiser writes.
+    void write_declaration(xercesc::XMLFormatTarget& target, bool marked) {
+        std::u16string line = marked ? u"\uFEFF" : u"";
+        line += u"<?xml version=\"1.0\" encoding=\"";
         line += encoding_;
         line += u"\" standalone=\"no\" ?>\n";
         write(line.c_str(), line.size(), target);
@@ -64,13 +80,14 @@ void set_if_possible(xercesc::DOMConfiguration* config, const XMLCh* name, Value
     if (config->canSetParameter(name, value)) config->setParameter(name, value);
 }
 
-// Pretty print is off for mixed content, which then carries its own layout and declaration.
-void configure(xercesc::DOMConfiguration* config, XMLWriteErrorHandler& handler, bool mixed) {
+// Pretty print is off for mixed content, which then carries its own layout and declaration
+// (and the byte-order mark before it).
+void configure(xercesc::DOMConfiguration* config, XMLWriteErrorHandler& handler, bool mixed, bool marked) {
     config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<xercesc::DOMErrorHandler*>(&handler));
     set_if_possible(config, XMLUni::fgDOMWRTSplitCdataSections, true);
     set_if_possible(config, XMLUni::fgDOMWRTDiscardDefaultContent, true);
     set_if_possible(config, XMLUni::fgDOMWRTFormatPrettyPrint, !mixed);
-    set_if_possible(config, XMLUni::fgDOMWRTBOM, false);
+    set_if_possible(config, XMLUni::fgDOMWRTBOM, marked && !mixed);
     set_if_possible(config, XMLUni::fgDOMWRTXercesPrettyPrint, false);
     if (mixed) set_if_possible(config, XMLUni::fgDOMXMLDeclaration, false);
 }
@@ -90,12 +107,13 @@ void print_output_failure(const xercesc::XMLException& exc) {
 
 bool serialize(BuiltDocument& built, const Output& output_to, const char16_t* encoding) {
     const bool mixed = built.mixed;
+    const bool marked = takes_byte_order_mark(encoding);
     try {
         OutputText output_text(encoding);
         XMLWriteErrorHandler handler;
         xercesc::DOMImplementationLS* ls = xercesc::DOMImplementationRegistry::getDOMImplementation(u"LS");
         SerializerPtr writer(ls->createLSSerializer());
-        configure(writer->getDomConfig(), handler, mixed);
+        configure(writer->getDomConfig(), handler, mixed, marked);
         OutputPtr output(ls->createLSOutput());
         if (encoding != nullptr) output->setEncoding(encoding);
 
@@ -106,7 +124,7 @@ bool serialize(BuiltDocument& built, const Output& output_to, const char16_t* en
         else
             target.emplace(output_to.path);
         output->setByteStream(&*target);
-        if (mixed) output_text.write_declaration(*target);
+        if (mixed) output_text.write_declaration(*target, marked);
         bool whole = writer->write(built.document.get(), output.get());
         if (mixed && whole) output_text.write_line_end(*target);
         target->finish();

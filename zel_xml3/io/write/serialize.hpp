@@ -24,7 +24,8 @@ struct Output {
 
 // Writes `built` to `output` (present) in `encoding` (null: UTF-8). A document without mixed
 // content is pretty-printed by the serialiser; one with mixed content gets the library's own
-// layout for its element-only parts, with the same declaration line and final line break.
+// layout for its element-only parts, with the same byte-order mark, declaration line and
+// final line break.
 // True when the whole document reached the output. A parser-library exception (output
 // cannot be opened or written, unknown encoding) is printed here and gives false; an unknown
 // encoding is found before the output is opened. Other exceptions reach the caller.
