@@ -12,9 +12,6 @@ namespace zel::parser {
 
 namespace {
 
-// Each block carries its size in front, aligned for any type.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
 // The helpers below look only at ASCII, so they read UTF-16 and UTF-8 names alike.
 template <typename Char>
 bool is_ascii_alpha(Char c) {
@@ -82,22 +79,36 @@ void MemoryBudget::refuse() { throw xercesc::OutOfMemoryException(); }
 
 void* CappedMemory::allocate(XMLSize_t size) {
     budget_.charge(size);
-    void* block = size <= std::numeric_limits<std::size_t>::max() - kHeader
-                      ? ::operator new(size + kHeader, std::nothrow)
+    void* block = size <= std::numeric_limits<std::size_t>::max() - sizeof(Header)
+                      ? ::operator new(size + sizeof(Header), std::nothrow)
                       : nullptr;
     if (block == nullptr) {
         budget_.release(size);
         throw xercesc::OutOfMemoryException();
     }
-    *static_cast<XMLSize_t*>(block) = size;
-    return static_cast<char*>(block) + kHeader;
+    Header* header = new (block) Header{&live_, live_.next, size};
+    live_.next->prev = header;
+    live_.next = header;
+    ++blocks_out_;
+    return header + 1;
 }
 
 void CappedMemory::deallocate(void* payload) {
     if (payload == nullptr) return;
-    void* block = static_cast<char*>(payload) - kHeader;
-    budget_.release(*static_cast<XMLSize_t*>(block));
-    ::operator delete(block);
+    Header* header = static_cast<Header*>(payload) - 1;
+    header->prev->next = header->next;
+    header->next->prev = header->prev;
+    --blocks_out_;
+    budget_.release(header->size);
+    ::operator delete(header);
+}
+
+CappedMemory::~CappedMemory() {
+    for (Header* header = live_.next; header != &live_;) {
+        Header* next = header->next;
+        ::operator delete(header);
+        header = next;
+    }
 }
 
 bool is_remote(const XMLCh* systemId) { return names_remote(systemId); }
