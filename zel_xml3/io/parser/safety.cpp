@@ -1,6 +1,7 @@
 #include "io/parser/safety.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <new>
 
@@ -11,6 +12,8 @@
 namespace zel::parser {
 
 namespace {
+
+std::atomic<std::uint64_t> reclaimed_total{0};
 
 // The helpers below look only at ASCII, so they read UTF-16 and UTF-8 names alike.
 template <typename Char>
@@ -89,7 +92,6 @@ void* CappedMemory::allocate(XMLSize_t size) {
     Header* header = new (block) Header{&live_, live_.next, size};
     live_.next->prev = header;
     live_.next = header;
-    ++blocks_out_;
     return header + 1;
 }
 
@@ -98,18 +100,21 @@ void CappedMemory::deallocate(void* payload) {
     Header* header = static_cast<Header*>(payload) - 1;
     header->prev->next = header->next;
     header->next->prev = header->prev;
-    --blocks_out_;
     budget_.release(header->size);
     ::operator delete(header);
 }
 
 CappedMemory::~CappedMemory() {
-    for (Header* header = live_.next; header != &live_;) {
+    std::uint64_t freed = 0;
+    for (Header* header = live_.next; header != &live_; ++freed) {
         Header* next = header->next;
         ::operator delete(header);
         header = next;
     }
+    if (freed != 0) reclaimed_total.fetch_add(freed, std::memory_order_relaxed);
 }
+
+std::uint64_t CappedMemory::reclaimed_blocks() { return reclaimed_total.load(std::memory_order_relaxed); }
 
 bool is_remote(const XMLCh* systemId) { return names_remote(systemId); }
 

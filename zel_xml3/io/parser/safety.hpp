@@ -53,6 +53,9 @@ private:
 // every block still out.
 class CappedMemory : public xercesc::MemoryManager {
 public:
+    // A cap no allocation reaches: for writes, which only reclaim.
+    static constexpr std::uint64_t kNoCap = UINT64_MAX;
+
     explicit CappedMemory(std::uint64_t cap) : budget_(cap) {}
     ~CappedMemory() override;
     CappedMemory(const CappedMemory&) = delete;
@@ -62,8 +65,9 @@ public:
     void* allocate(XMLSize_t size) override;
     void deallocate(void* block) override;
 
-    // Blocks handed out and not yet taken back.
-    std::size_t blocks_out() const { return blocks_out_; }
+    // Blocks that managers of this process freed at their end because whoever allocated them
+    // never gave them back.
+    static std::uint64_t reclaimed_blocks();
 
     // In front of each block, aligned for any type: its size and its neighbours on the list.
     struct alignas(std::max_align_t) Header {
@@ -75,7 +79,6 @@ public:
 private:
     MemoryBudget budget_;
     Header live_{&live_, &live_, 0};  // the list's ends meet here
-    std::size_t blocks_out_ = 0;
 };
 
 // True when the parser would fetch `systemId` from somewhere other than the local file

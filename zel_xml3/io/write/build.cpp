@@ -30,7 +30,7 @@ struct Frame {
 
 class Builder {
 public:
-    BuiltDocument run(const XMLNode* root);
+    BuiltDocument run(const XMLNode* root, xercesc::MemoryManager* memory);
 
 private:
     void add(const XMLNode* child, Frame& frame);
@@ -51,11 +51,11 @@ private:
     bool mixed_ = false;
 };
 
-BuiltDocument Builder::run(const XMLNode* root) {
+BuiltDocument Builder::run(const XMLNode* root, xercesc::MemoryManager* memory) {
     depth_limit_ = max_write_depth();
     xercesc::DOMImplementation* core = xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core");
     if (core == nullptr) throw std::bad_alloc();
-    DocumentPtr document(core->createDocument(nullptr, name_of(root), nullptr));
+    DocumentPtr document(core->createDocument(nullptr, name_of(root), nullptr, memory));
     document_ = document.get();
     DOMElement* top = document_->getDocumentElement();
     copy_attributes(root, top);
@@ -69,7 +69,7 @@ BuiltDocument Builder::run(const XMLNode* root) {
         mixed_ = mixed_ || (frame.has_text && frame.has_element);
         stack_.pop_back();
     }
-    return BuiltDocument{std::move(document), mixed_};
+    return BuiltDocument{std::move(document), mixed_, memory};
 }
 
 // `frame` is not used after a push, which may move the stack.
@@ -115,9 +115,9 @@ const XMLCh* Builder::name_of(const XMLNode* record) {
 
 }  // namespace
 
-BuiltDocument build_document(const XMLNode* root) {
+BuiltDocument build_document(const XMLNode* root, xercesc::MemoryManager* memory) {
     Builder builder;
-    return builder.run(root);
+    return builder.run(root, memory);
 }
 
 }  // namespace zel::write

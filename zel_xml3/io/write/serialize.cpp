@@ -35,8 +35,11 @@ using OutputPtr = std::unique_ptr<xercesc::DOMLSOutput, Releaser<xercesc::DOMLSO
 // itself. Making one tries the encoding: an unknown one throws TranscodingException.
 class OutputText {
 public:
-    explicit OutputText(const char16_t* encoding)
-        : encoding_(encoding != nullptr ? encoding : u"UTF-8"), formatter_(encoding_, &buffer_) {}
+    OutputText(const char16_t* encoding, xercesc::MemoryManager* memory)
+        : encoding_(encoding != nullptr ? encoding : u"UTF-8"),
+          buffer_(1023, memory),
+          formatter_(encoding_, &buffer_, xercesc::XMLFormatter::NoEscapes, xercesc::XMLFormatter::UnRep_Fail,
+                     memory) {}
 
     // The serialiser's own declaration line, with the encoding name as given.
     void write_declaration(xercesc::XMLFormatTarget& target) {
@@ -91,12 +94,12 @@ void print_output_failure(const xercesc::XMLException& exc) {
 bool serialize(BuiltDocument& built, const Output& output_to, const char16_t* encoding) {
     const bool mixed = built.mixed;
     try {
-        OutputText output_text(encoding);
+        OutputText output_text(encoding, built.memory);
         XMLWriteErrorHandler handler;
         xercesc::DOMImplementationLS* ls = xercesc::DOMImplementationRegistry::getDOMImplementation(u"LS");
-        SerializerPtr writer(ls->createLSSerializer());
+        SerializerPtr writer(ls->createLSSerializer(built.memory));
         configure(writer->getDomConfig(), handler, mixed);
-        OutputPtr output(ls->createLSOutput());
+        OutputPtr output(ls->createLSOutput(built.memory));
         if (encoding != nullptr) output->setEncoding(encoding);
 
         if (mixed) lay_out_element_only_parts(built.document->getDocumentElement());
