@@ -12,17 +12,6 @@
 #include <thread>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-// The parser library itself (3.2.4) leaks about 120 bytes for every document read with an
-// external DTD subset, whatever the settings (a bare parser does the same): its declaration
-// of the subset is never freed. Those blocks are allocated only by its prolog scanner.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:xercesc_3_2::IGXMLScanner::scanDocTypeDecl\n"
-           "leak:xercesc_3_2::XMLScanner::scanProlog\n"
-           "leak:xercesc_3_2::XMLEntityDecl::XMLEntityDecl\n";
-}
-#endif
-
 namespace {
 
 class SafetyNetwork : public ParserTest {};

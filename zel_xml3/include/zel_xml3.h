@@ -326,7 +326,9 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
  *   each take at most max(256 MB, 128 x input size in bytes). Past that the read ends as for
  *   running out of memory: XMLRead prints "Unexpected exception" and returns 4 (5 when the
  *   parser also reported errors), the event-driven readers print their message and return
- *   10. Records made so far stay in the tree. */
+ *   10. Records made so far stay in the tree. Whatever the parser allocated for a read (or
+ *   the serialiser for a write) is freed when the call returns, even blocks the parser
+ *   itself never gives back: repeated reads do not grow the process. */
 
 /* Reads the XML file `fileName` into `root` (normally from XMLCreateRootNode), which becomes
  * the document element; its attributes (type 3, in the parser's attribute-map order, which is

@@ -1,6 +1,7 @@
 #include "io/parser/safety.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <new>
 
@@ -11,8 +12,7 @@ namespace zel::parser {
 
 namespace {
 
-// Each block carries its size in front, aligned for any type.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
+std::atomic<std::uint64_t> reclaimed_total{0};
 
 }  // namespace
 
@@ -31,23 +31,39 @@ void MemoryBudget::refuse() { throw xercesc::OutOfMemoryException(); }
 
 void* CappedMemory::allocate(XMLSize_t size) {
     budget_.charge(size);
-    void* block = size <= std::numeric_limits<std::size_t>::max() - kHeader
-                      ? ::operator new(size + kHeader, std::nothrow)
+    void* block = size <= std::numeric_limits<std::size_t>::max() - sizeof(Header)
+                      ? ::operator new(size + sizeof(Header), std::nothrow)
                       : nullptr;
     if (block == nullptr) {
         budget_.release(size);
         throw xercesc::OutOfMemoryException();
     }
-    *static_cast<XMLSize_t*>(block) = size;
-    return static_cast<char*>(block) + kHeader;
+    Header* header = new (block) Header{&live_, live_.next, size};
+    live_.next->prev = header;
+    live_.next = header;
+    return header + 1;
 }
 
 void CappedMemory::deallocate(void* payload) {
     if (payload == nullptr) return;
-    void* block = static_cast<char*>(payload) - kHeader;
-    budget_.release(*static_cast<XMLSize_t*>(block));
-    ::operator delete(block);
+    Header* header = static_cast<Header*>(payload) - 1;
+    header->prev->next = header->next;
+    header->next->prev = header->prev;
+    budget_.release(header->size);
+    ::operator delete(header);
 }
+
+CappedMemory::~CappedMemory() {
+    std::uint64_t freed = 0;
+    for (Header* header = live_.next; header != &live_; ++freed) {
+        Header* next = header->next;
+        ::operator delete(header);
+        header = next;
+    }
+    if (freed != 0) reclaimed_total.fetch_add(freed, std::memory_order_relaxed);
+}
+
+std::uint64_t CappedMemory::reclaimed_blocks() { return reclaimed_total.load(std::memory_order_relaxed); }
 
 ParserSafety::ParserSafety(std::uint64_t input_size)
     : memory_(memory_cap_for(input_size)), records_(memory_cap_for(input_size)) {

@@ -46,17 +46,39 @@ private:
     std::uint64_t used_ = 0;
 };
 
-// A per-parser memory manager that counts what it hands out against its own budget.
+// A per-parser memory manager that counts what it hands out against its own budget and
+// keeps every block it has handed out and not yet taken back on a list, so that it can free
+// what the parser never gave back (the parser library loses some blocks of every document
+// with an external DTD). It must outlive whatever allocates from it: destroying it frees
+// every block still out.
 class CappedMemory : public xercesc::MemoryManager {
 public:
+    // A cap no allocation reaches: for writes, which only reclaim.
+    static constexpr std::uint64_t kNoCap = UINT64_MAX;
+
     explicit CappedMemory(std::uint64_t cap) : budget_(cap) {}
+    ~CappedMemory() override;
+    CappedMemory(const CappedMemory&) = delete;
+    CappedMemory& operator=(const CappedMemory&) = delete;
 
     xercesc::MemoryManager* getExceptionMemoryManager() override;
     void* allocate(XMLSize_t size) override;
     void deallocate(void* block) override;
 
+    // Blocks that managers of this process freed at their end because whoever allocated them
+    // never gave them back.
+    static std::uint64_t reclaimed_blocks();
+
+    // In front of each block, aligned for any type: its size and its neighbours on the list.
+    struct alignas(std::max_align_t) Header {
+        Header* prev;
+        Header* next;
+        std::size_t size;
+    };
+
 private:
     MemoryBudget budget_;
+    Header live_{&live_, &live_, 0};  // the list's ends meet here
 };
 
 // What a parser needs for as long as it lives: make one before the parser, pass memory() to

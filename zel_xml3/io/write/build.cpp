@@ -30,7 +30,7 @@ struct Frame {
 
 class Builder {
 public:
-    BuiltDocument run(const XMLNode* root);
+    BuiltDocument run(const XMLNode* root, xercesc::MemoryManager* memory);
 
 private:
     void add(const XMLNode* child, Frame& frame);
@@ -51,13 +51,13 @@ private:
     bool mixed_ = false;
 };
 
-BuiltDocument Builder::run(const XMLNode* root) {
+BuiltDocument Builder::run(const XMLNode* root, xercesc::MemoryManager* memory) {
     depth_limit_ = max_write_depth();
     xercesc::DOMImplementation* core = xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core");
     if (core == nullptr) throw std::bad_alloc();
     // The document element is made like every other element, without namespace processing,
     // so a prefixed name such as xs:schema is written as it stands.
-    DocumentPtr document(core->createDocument());
+    DocumentPtr document(core->createDocument(memory));
     document_ = document.get();
     DOMElement* top = new_element(root);
     document_->appendChild(top);
@@ -72,7 +72,7 @@ BuiltDocument Builder::run(const XMLNode* root) {
         mixed_ = mixed_ || (frame.has_text && frame.has_element);
         stack_.pop_back();
     }
-    return BuiltDocument{std::move(document), mixed_};
+    return BuiltDocument{std::move(document), mixed_, memory};
 }
 
 // `frame` is not used after a push, which may move the stack.
@@ -118,9 +118,9 @@ const XMLCh* Builder::name_of(const XMLNode* record) {
 
 }  // namespace
 
-BuiltDocument build_document(const XMLNode* root) {
+BuiltDocument build_document(const XMLNode* root, xercesc::MemoryManager* memory) {
     Builder builder;
-    return builder.run(root);
+    return builder.run(root, memory);
 }
 
 }  // namespace zel::write

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/framework/MemoryManager.hpp>
 
 namespace zel::write {
 
@@ -22,14 +23,16 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentDeleter>;
 
 struct BuiltDocument {
     DocumentPtr document;
-    bool mixed;  // some element holds both text and elements
+    bool mixed;                     // some element holds both text and elements
+    xercesc::MemoryManager* memory;  // the document's, for everything the write makes
 };
 
 // Builds the document for `root` (not null): elements from named type-0 records with their
 // attributes, text nodes from text records and unnamed elements, a second top-level element
 // for a type-11 record (which the DOM refuses), nothing for other types. Throws DOMException
 // for names the DOM refuses, TreeTooDeep, TextNotUtf8, or the parser library's out-of-memory
-// exceptions.
-BuiltDocument build_document(const XMLNode* root);
+// exceptions. The document and the exceptions it throws allocate from `memory`, which must
+// outlive them.
+BuiltDocument build_document(const XMLNode* root, xercesc::MemoryManager* memory);
 
 }  // namespace zel::write

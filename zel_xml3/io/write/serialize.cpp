@@ -48,8 +48,11 @@ bool takes_byte_order_mark(const char16_t* encoding) {
 // itself. Making one tries the encoding: an unknown one throws TranscodingException.
 class OutputText {
 public:
-    explicit OutputText(const char16_t* encoding)
-        : encoding_(encoding != nullptr ? encoding : u"UTF-8"), formatter_(encoding_, &buffer_) {}
+    OutputText(const char16_t* encoding, xercesc::MemoryManager* memory)
+        : encoding_(encoding != nullptr ? encoding : u"UTF-8"),
+          buffer_(1023, memory),
+          formatter_(encoding_, &buffer_, xercesc::XMLFormatter::NoEscapes, xercesc::XMLFormatter::UnRep_Fail,
+                     memory) {}
 
     // The serialiser's own declaration line, with the encoding name as given, after the
     // byte-order mark when `marked`: U+FEFF through the same transcoder is the mark the
@@ -109,12 +112,12 @@ bool serialize(BuiltDocument& built, const Output& output_to, const char16_t* en
     const bool mixed = built.mixed;
     const bool marked = takes_byte_order_mark(encoding);
     try {
-        OutputText output_text(encoding);
+        OutputText output_text(encoding, built.memory);
         XMLWriteErrorHandler handler;
         xercesc::DOMImplementationLS* ls = xercesc::DOMImplementationRegistry::getDOMImplementation(u"LS");
-        SerializerPtr writer(ls->createLSSerializer());
+        SerializerPtr writer(ls->createLSSerializer(built.memory));
         configure(writer->getDomConfig(), handler, mixed, marked);
-        OutputPtr output(ls->createLSOutput());
+        OutputPtr output(ls->createLSOutput(built.memory));
         if (encoding != nullptr) output->setEncoding(encoding);
 
         if (mixed) lay_out_element_only_parts(built.document->getDocumentElement());

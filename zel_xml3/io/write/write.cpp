@@ -2,6 +2,7 @@
 #include "zel_xml3.h"
 
 #include "io/parser/messages.hpp"
+#include "io/parser/safety.hpp"
 #include "io/write/serialize.hpp"
 #include "io/write/build.hpp"
 #include "text/utf.hpp"
@@ -11,10 +12,13 @@
 namespace {
 
 ZEL_XML_RESULT write_document(const XMLNode* root, const char* encoding, const zel::write::Output& output) {
+    // Outlives the document, the serialiser and the exceptions they throw, all of which
+    // allocate from it; it frees whatever they leave behind.
+    zel::parser::CappedMemory memory(zel::parser::CappedMemory::kNoCap);
     try {
         zel::text::Utf16Buffer encoding16;
         const char16_t* encoding_name = encoding != nullptr ? encoding16.convert(encoding) : nullptr;
-        zel::write::BuiltDocument built = zel::write::build_document(root);
+        zel::write::BuiltDocument built = zel::write::build_document(root, &memory);
         if (!output.present()) return ZEL_XML_OK;
         return zel::write::serialize(built, output, encoding_name) ? ZEL_XML_OK : ZEL_XML_EXCEPTION;
     } catch (const xercesc::XMLException& exc) {
