@@ -171,6 +171,9 @@ fmt)
   expect 0 "$zelxml" fmt "$data/config.xml" --encoding UTF-16 -o "$work/wide.xml"
   expect 0 "$zelxml" fmt "$work/wide.xml"
   same "$work/out" "$data/config.fmt.xml"
+  # UTF-16 output carries its byte-order mark, so it reads back from standard input too.
+  expect 0 "$zelxml" fmt - < "$work/wide.xml"
+  same "$work/out" "$data/config.fmt.xml"
   expect 3 "$zelxml" fmt "$data/config.xml" -o "$work/no/such/dir/out.xml"
   contains "$work/err" "cannot write $work/no/such/dir/out.xml"
   # What the output does not keep is said once; --quiet silences it.
