@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <new>
 
+#include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/XMLAttr.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 namespace zel::read {
 
@@ -19,6 +21,17 @@ bool is_low_surrogate(XMLCh unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 }  // namespace
 
 RecordBuilder::~RecordBuilder() { tree::free_node(document_element_); }
+
+// The document reader knows versions 1.0 and 1.1 only and ends the read with a DOM
+// exception for any other version the scanner lets through (1.7, say).
+void RecordBuilder::XMLDecl(const XMLCh* version, const XMLCh*, const XMLCh*, const XMLCh*) {
+    using xercesc::XMLString;
+    using xercesc::XMLUni;
+    if (version == nullptr || *version == 0 || XMLString::equals(version, XMLUni::fgVersion1_0) ||
+        XMLString::equals(version, XMLUni::fgVersion1_1))
+        return;
+    throw xercesc::DOMException(xercesc::DOMException::NOT_SUPPORTED_ERR);
+}
 
 // ---- Elements and attributes ------------------------------------------------------------
 

@@ -52,7 +52,7 @@ public:
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, XMLSize_t attrCount, bool isEmpty,
                       bool isRoot) override;
     void startEntityReference(const xercesc::XMLEntityDecl& entDecl) override;
-    void XMLDecl(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*) override {}
+    void XMLDecl(const XMLCh* version, const XMLCh*, const XMLCh*, const XMLCh*) override;
 
 private:
     // One open node of the document reader's tree: the document, an element or an entity

@@ -9,6 +9,7 @@
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
+#include <xercesc/dom/DOMException.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
 
@@ -70,6 +71,9 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
         }
     } catch (const xercesc::XMLException& exc) {
         zel::parser::print_xml_exception(fileName, exc);
+        result = ZEL_XML_EXCEPTION;
+    } catch (const xercesc::DOMException& exc) {
+        zel::parser::print_dom_exception(fileName, static_cast<int>(exc.code));
         result = ZEL_XML_EXCEPTION;
     } catch (...) {
         zel::parser::print_unexpected(fileName);
