@@ -85,9 +85,10 @@ void RecordBuilder::add_attributes(XMLNode* record, const xercesc::RefVectorOf<x
     if (count == 0) return;
     order_.resize(count);
     for (XMLSize_t i = 0; i < count; ++i) order_[i] = i;
-    if (count > 1) {
-        std::stable_sort(order_.begin(), order_.end(), [&attrs](XMLSize_t a, XMLSize_t b) {
-            return xercesc::XMLString::compareString(attrs.elementAt(a)->getName(), attrs.elementAt(b)->getName()) < 0;
+    if (count > 1) {  // equal names (never given by the scanner) keep their order
+        std::sort(order_.begin(), order_.end(), [&attrs](XMLSize_t a, XMLSize_t b) {
+            int order = xercesc::XMLString::compareString(attrs.elementAt(a)->getName(), attrs.elementAt(b)->getName());
+            return order < 0 || (order == 0 && a < b);
         });
     }
     for (XMLSize_t i = 0; i < count; ++i) {
