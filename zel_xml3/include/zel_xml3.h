@@ -325,17 +325,23 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
  * - Memory: the parser's own allocations, and separately the records the read makes, may
  *   each take at most max(256 MB, 128 x input size in bytes). Past that the read ends as for
  *   running out of memory: XMLRead prints "Unexpected exception" and returns 4 (5 when the
- *   parser also reported errors), the event-driven readers print their message and return
- *   10. Records made so far stay in the tree. Whatever the parser allocated for a read (or
- *   the serialiser for a write) is freed when the call returns, even blocks the parser
- *   itself never gives back: repeated reads do not grow the process. */
+ *   parser also reported errors) and leaves `root` untouched, without an element count (it
+ *   builds its records while the parser reads and fills `root` only at the end); the
+ *   event-driven readers print their message and return 10, and the records they made so far
+ *   stay in the tree. Whatever the parser allocated for a read (or the serialiser for a
+ *   write) is freed when the call returns, even blocks the parser itself never gives back:
+ *   repeated reads do not grow the process. */
 
 /* Reads the XML file `fileName` into `root` (normally from XMLCreateRootNode), which becomes
- * the document element; its attributes (type 3, in the parser's attribute-map order, which is
- * by name), elements and non-blank text (CDATA and entity text included) are appended after
- * anything already there and belong to `root`. Stores the element count in *elementCount
- * when not NULL. Returns 0; 4 for an exception, or silently for a NULL fileName or root;
- * 5 when the parser reported errors (the tree may be partial). */
+ * the document element; its attributes (type 3, sorted by name as UTF-16 units, defaulted ones
+ * included), elements and text (CDATA and entity text included, a record for each piece the
+ * parser's document reader would keep as a node) are appended after anything already there
+ * and belong to `root`. Text is dropped only where a whole run of character data between two
+ * tags is blank; in any other run every piece is kept, blank ones too. Stores the element
+ * count (entity content not included) in *elementCount when not NULL. Returns 0; 4 for an exception, or silently for a NULL fileName or root; 5 when the parser
+ * reported errors (the tree may be partial). An element name of 32 bytes or more stops the
+ * records there (those before it stay, the element count covers the whole document) and
+ * gives 4. */
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount);
 
 /* Writes the tree under `root` (only read) to the file `fileName` (created or replaced), in

@@ -183,6 +183,28 @@ bool append_child(XMLNode* parent, XMLNode* child) {
     return true;
 }
 
+bool adopt_content(XMLNode* to, XMLNode* from) {
+    const int64_t attributes = int64_t{to->attributes.count} + from->attributes.count;
+    const int64_t children = int64_t{to->children.count} + from->children.count;
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    if (attributes > kMax || children > kMax) return false;
+    if (!grow(&to->attributes.items, &to->attributes.capacity, static_cast<int32_t>(attributes)) ||
+        !reserve_children(to, static_cast<int32_t>(children)))
+        return false;
+    if (from->attributes.count > 0)
+        std::memcpy(to->attributes.items + to->attributes.count, from->attributes.items,
+                    static_cast<std::size_t>(from->attributes.count) * sizeof(XMLAttr));
+    to->attributes.count = static_cast<int32_t>(attributes);
+    from->attributes.count = 0;
+    for (int32_t i = 0; i < from->children.count; ++i) {
+        XMLNode* child = from->children.items[i];
+        child->parent = to;
+        to->children.items[to->children.count++] = child;
+    }
+    from->children.count = 0;
+    return true;
+}
+
 void replace_attribute_strings(XMLAttr* attr, char* name, char* value) {
     release_string(attr->value);  // first: it may live inside the name's block
     release_string(attr->name);

@@ -72,6 +72,10 @@ XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len);
 // type XML_DOCUMENT_NODE, empty value. Attributes and children already there are kept.
 void prepare_document_root(XMLNode* root);
 
+// Moves the attributes and children of `from` after those of `to`, leaving `from` without
+// either. False when out of memory; nothing moves then.
+bool adopt_content(XMLNode* to, XMLNode* from);
+
 // Appends `child` to `parent->children`, growing the sequence geometrically.
 // False when out of memory or full; `parent` is unchanged then.
 bool append_child(XMLNode* parent, XMLNode* child);

@@ -1,50 +1,26 @@
-// XMLRead: the whole document is parsed first, then converted into the caller's root.
+// XMLRead: the records are built while the parser reads; the root is filled once it is done.
 #include "zel_xml3.h"
 
-#include "io/parser/messages.hpp"
-#include "io/read/parser.hpp"
-#include "io/read/errors.hpp"
-#include "io/read/to_records.hpp"
 #include "io/parser/input_file.hpp"
+#include "io/parser/messages.hpp"
 #include "io/parser/safety.hpp"
+#include "io/read/builder.hpp"
+#include "io/read/errors.hpp"
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
-#include <memory>
-
-#include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMException.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/parsers/SAXParser.hpp>
+#include <xercesc/sax/HandlerBase.hpp>
 
-using xercesc::XercesDOMParser;
-using zel::read::TextCoalescingParser;
+using xercesc::SAXParser;
+using zel::read::RecordBuilder;
 
 namespace {
 
-// Releases the parsed document before the parser itself goes. A parser that ran out of
-// memory still thinks it is parsing and refuses the reset; its destructor frees the document.
-struct ParserDeleter {
-    void operator()(TextCoalescingParser* parser) const {
-        try {
-            parser->resetDocumentPool();
-        } catch (...) {
-            // Nothing to report: the parser is deleted either way.
-        }
-        delete parser;
-    }
-};
-using ParserPtr = std::unique_ptr<TextCoalescingParser, ParserDeleter>;
-
-// A non-validating parser with the readers' settings; other settings are the defaults.
-ParserPtr make_parser(zel::read::XMLReadErrorHandler& handler, zel::parser::ParserSafety& safety) {
-    ParserPtr parser(new TextCoalescingParser(safety.memory()));
-    safety.configure(*parser, XercesDOMParser::Val_Never, handler);
-    return parser;
-}
-
 // A name the parser would fetch over the network is parsed as an input that cannot be
 // opened, so the read fails exactly as for a missing file.
-void parse_local(XercesDOMParser& parser, const char* fileName) {
+void parse_local(SAXParser& parser, const char* fileName) {
     if (!zel::parser::is_remote(fileName)) {
         parser.parse(fileName);
         return;
@@ -54,14 +30,17 @@ void parse_local(XercesDOMParser& parser, const char* fileName) {
     parser.parse(source);
 }
 
-void convert_document(const xercesc::DOMDocument* document, XMLNode* root, int32_t* elementCount,
-                      zel::parser::MemoryBudget& memory) {
-    const xercesc::DOMElement* element = document->getDocumentElement();
-    int32_t elements = zel::read::count_elements(element);
-    if (elements == 0) return;
-    if (elementCount != nullptr) *elementCount = elements;
-    int32_t nodes = zel::read::convert_document_element(element, root, memory);
-    zel::parser::print_read_summary(elements, nodes);
+// Parses into `builder` with the document reader's settings: no validation, the library's
+// safety settings, the reader's error handler, and a DTD handler (which does nothing) so that
+// the scanner reads the DTD exactly as it does for a document parser.
+void parse(const char* fileName, zel::parser::ParserSafety& safety, RecordBuilder& builder,
+           zel::read::XMLReadErrorHandler& handler) {
+    xercesc::HandlerBase dtd_events;
+    SAXParser parser(nullptr, safety.memory());
+    safety.configure(parser, SAXParser::Val_Never, handler);
+    parser.setDTDHandler(&dtd_events);
+    parser.installAdvDocHandler(&builder);
+    parse_local(parser, fileName);
 }
 
 }  // namespace
@@ -73,15 +52,22 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
     ZEL_XML_RESULT result = ZEL_XML_OK;
     zel::read::XMLReadErrorHandler handler;
     try {
-        // Outlives the parser: the parser and its document allocate from it.
+        // Outlives the parser, which allocates from it.
         zel::parser::ParserSafety safety(zel::parser::probe_input_file(fileName).size);
-        ParserPtr parser = make_parser(handler, safety);
-        parser->resetDocumentPool();
-        parse_local(*parser, fileName);
-        parser->flushText();
+        RecordBuilder builder(*safety.records());
+        parse(fileName, safety, builder, handler);
         zel::tree::prepare_document_root(root);
-        if (const xercesc::DOMDocument* document = parser->getDocument())
-            convert_document(document, root, elementCount, *safety.records());
+        switch (builder.finish(root, elementCount)) {
+        case RecordBuilder::Outcome::complete:
+            zel::parser::print_read_summary(builder.elements(), builder.nodes());
+            break;
+        case RecordBuilder::Outcome::name_too_long:
+            zel::parser::print_unexpected(fileName);
+            result = ZEL_XML_EXCEPTION;
+            break;
+        case RecordBuilder::Outcome::no_document_element:
+            break;
+        }
     } catch (const xercesc::XMLException& exc) {
         zel::parser::print_xml_exception(fileName, exc);
         result = ZEL_XML_EXCEPTION;

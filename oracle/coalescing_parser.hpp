@@ -1,11 +1,11 @@
-// The document reader's parser: a XercesDOMParser that hands each run of character data to
-// the DOM in one piece.
+// The reference reader's parser: a XercesDOMParser that hands each run of character data to
+// the DOM in one piece, as the library's document reader once did.
 #pragma once
 
 #include <xercesc/framework/XMLBuffer.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
-namespace zel::read {
+namespace oracle {
 
 // The parser reports text in pieces (split at entity and character references, and at its
 // buffer boundaries), and the DOM appends each piece to the text node before. Each append
@@ -38,4 +38,4 @@ private:
     xercesc::XMLBuffer pending_;
 };
 
-}  // namespace zel::read
+}  // namespace oracle

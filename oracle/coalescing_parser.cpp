@@ -1,6 +1,6 @@
-#include "io/read/parser.hpp"
+#include "coalescing_parser.hpp"
 
-namespace zel::read {
+namespace oracle {
 
 using xercesc::XercesDOMParser;
 
@@ -66,4 +66,4 @@ void TextCoalescingParser::startEntityReference(const xercesc::XMLEntityDecl& en
     XercesDOMParser::startEntityReference(entDecl);
 }
 
-}  // namespace zel::read
+}  // namespace oracle

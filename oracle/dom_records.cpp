@@ -1,4 +1,4 @@
-#include "io/read/to_records.hpp"
+#include "dom_records.hpp"
 
 #include "io/walk.hpp"
 #include "text/utf.hpp"
@@ -13,7 +13,7 @@
 using xercesc::DOMNode;
 using zel::io::first_element_from;
 
-namespace zel::read {
+namespace oracle {
 
 namespace {
 
@@ -23,24 +23,29 @@ struct Frame {
     const DOMNode* next;
     XMLNode* record;
     bool counted;
+    bool element;  // its end is an element boundary
 };
 
 class Converter {
 public:
-    explicit Converter(parser::MemoryBudget& memory) : memory_(memory) {}
+    explicit Converter(zel::parser::MemoryBudget& memory) : memory_(memory) {}
     int32_t run(const xercesc::DOMElement* element, XMLNode* root);
 
 private:
     void visit(const DOMNode* node, Frame frame);
     XMLNode* add_element(const DOMNode* node, XMLNode* parent);
     void add_text(const DOMNode* node, XMLNode* parent);
+    void close_run();
     void add_attributes(const DOMNode* node, XMLNode* record);
     void charge(std::size_t bytes) { memory_.charge(bytes); }
 
-    parser::MemoryBudget& memory_;
+    zel::parser::MemoryBudget& memory_;
     std::vector<Frame> stack_;
-    text::Utf8Buffer name_;
-    text::Utf8Buffer value_;
+    std::vector<const DOMNode*> run_;  // text nodes since the last element boundary
+    XMLNode* run_record_ = nullptr;
+    bool run_blank_ = true;
+    zel::text::Utf8Buffer name_;
+    zel::text::Utf8Buffer value_;
 };
 
 template <typename T>
@@ -53,10 +58,11 @@ int32_t Converter::run(const xercesc::DOMElement* element, XMLNode* root) {
     XMLCreateDocumentNode(name_.convert(element->getNodeName()), root);
     add_attributes(element, root);
     int32_t visited = 1;
-    stack_.push_back(Frame{element->getFirstChild(), root, true});
+    stack_.push_back(Frame{element->getFirstChild(), root, true, true});
     while (!stack_.empty()) {
         Frame& top = stack_.back();
         if (top.next == nullptr) {
+            if (top.element) close_run();
             stack_.pop_back();
             continue;
         }
@@ -71,8 +77,9 @@ int32_t Converter::run(const xercesc::DOMElement* element, XMLNode* root) {
 void Converter::visit(const DOMNode* node, Frame frame) {
     switch (node->getNodeType()) {
     case DOMNode::ELEMENT_NODE: {
+        close_run();
         XMLNode* record = add_element(node, frame.record);
-        stack_.push_back(Frame{node->getFirstChild(), record, frame.counted});
+        stack_.push_back(Frame{node->getFirstChild(), record, frame.counted, true});
         break;
     }
     case DOMNode::TEXT_NODE:
@@ -80,7 +87,7 @@ void Converter::visit(const DOMNode* node, Frame frame) {
         add_text(node, frame.record);
         break;
     case DOMNode::ENTITY_REFERENCE_NODE:
-        stack_.push_back(Frame{node->getFirstChild(), frame.record, false});
+        stack_.push_back(Frame{node->getFirstChild(), frame.record, false, false});
         break;
     default:  // comments, processing instructions: no record
         break;
@@ -88,17 +95,30 @@ void Converter::visit(const DOMNode* node, Frame frame) {
 }
 
 XMLNode* Converter::add_element(const DOMNode* node, XMLNode* parent) {
-    charge(tree::record_cost(0));
+    charge(zel::tree::record_cost(0));
     XMLNode* record = checked(XMLCreateElementNode(name_.convert(node->getNodeName()), parent));
     add_attributes(node, record);
     return record;
 }
 
+// Text waits for the end of its run.
 void Converter::add_text(const DOMNode* node, XMLNode* parent) {
     const char* text = value_.convert(node->getNodeValue());
-    if (tree::is_blank(text, value_.size())) return;
-    charge(tree::record_cost(value_.size()));
-    checked(tree::create_text(parent, text, value_.size()));
+    if (run_.empty()) run_record_ = parent;
+    run_blank_ = run_blank_ && zel::tree::is_blank(text, value_.size());
+    run_.push_back(node);
+}
+
+void Converter::close_run() {
+    if (!run_blank_) {
+        for (const DOMNode* node : run_) {
+            const char* text = value_.convert(node->getNodeValue());
+            charge(zel::tree::record_cost(value_.size()));
+            checked(zel::tree::create_text(run_record_, text, value_.size()));
+        }
+    }
+    run_.clear();
+    run_blank_ = true;
 }
 
 // An attribute's value. The parser gives most attributes a single text child; reading it
@@ -118,8 +138,8 @@ void Converter::add_attributes(const DOMNode* node, XMLNode* record) {
         const char* name = name_.convert(attr->getName());
         std::size_t name_len = name_.size();
         const char* value = value_.convert(attribute_value(attr));
-        charge(tree::attribute_cost(name_len, value_.size()));
-        checked(tree::append_attribute(record, name, name_len, value, value_.size(), XML_CDATA_SECTION_NODE));
+        charge(zel::tree::attribute_cost(name_len, value_.size()));
+        checked(zel::tree::append_attribute(record, name, name_len, value, value_.size(), XML_CDATA_SECTION_NODE));
     }
 }
 
@@ -143,9 +163,9 @@ int32_t count_elements(const xercesc::DOMElement* element) {
 }
 
 int32_t convert_document_element(const xercesc::DOMElement* element, XMLNode* root,
-                                 parser::MemoryBudget& memory) {
+                                 zel::parser::MemoryBudget& memory) {
     Converter converter(memory);
     return converter.run(element, root);
 }
 
-}  // namespace zel::read
+}  // namespace oracle

@@ -1,0 +1,263 @@
+#include "io/read/builder.hpp"
+
+#include "tree/tree.hpp"
+
+#include <algorithm>
+#include <new>
+
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/framework/XMLAttr.hpp>
+#include <xercesc/framework/XMLElementDecl.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+namespace zel::read {
+
+namespace {
+
+bool is_high_surrogate(XMLCh unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(XMLCh unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+RecordBuilder::~RecordBuilder() { tree::free_node(document_element_); }
+
+// The document reader knows versions 1.0 and 1.1 only and ends the read with a DOM
+// exception for any other version the scanner lets through (1.7, say).
+void RecordBuilder::XMLDecl(const XMLCh* version, const XMLCh*, const XMLCh*, const XMLCh*) {
+    using xercesc::XMLString;
+    using xercesc::XMLUni;
+    if (version == nullptr || *version == 0 || XMLString::equals(version, XMLUni::fgVersion1_0) ||
+        XMLString::equals(version, XMLUni::fgVersion1_1))
+        return;
+    throw xercesc::DOMException(xercesc::DOMException::NOT_SUPPORTED_ERR);
+}
+
+// ---- Elements and attributes ------------------------------------------------------------
+
+void RecordBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned int, const XMLCh*,
+                                 const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, XMLSize_t attrCount,
+                                 bool isEmpty, bool) {
+    close_run();
+    open_element(decl.getFullName(), attrList, attrCount);
+    within_element_ = true;
+    last_is_text_ = false;
+    if (isEmpty) endElement(decl, 0, false, nullptr);
+}
+
+// The first element under the document is the document element, built detached; later
+// ones go under the open node's record, counted where their parent is.
+void RecordBuilder::open_element(const XMLCh* name, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                                 XMLSize_t count) {
+    const Frame parent = frames_.back();
+    const bool is_document_element = frames_.size() == 1 && !root_seen_;
+    const bool counted = is_document_element || parent.counted;
+    if (counted) {
+        ++elements_;
+        ++nodes_;
+    }
+    XMLNode* record = nullptr;
+    if (is_document_element) root_seen_ = true;
+    if (!stopped_ && (is_document_element || parent.record != nullptr)) {
+        const char* utf8 = name_.convert(name);
+        if (name_.size() > tree::kMaxNameLength) {
+            stopped_ = true;
+        } else {
+            if (!is_document_element) memory_.charge(tree::record_cost(0));
+            record = is_document_element ? make_element(utf8) : XMLCreateElementNode(utf8, parent.record);
+            if (record == nullptr) throw std::bad_alloc();
+            if (is_document_element) document_element_ = record;
+            add_attributes(record, attrs, count);
+        }
+    }
+    frames_.push_back(Frame{record, counted, true});
+}
+
+XMLNode* RecordBuilder::make_element(const char* name) {
+    XMLNode* record = tree::new_node(XML_ELEMENT_NODE);
+    if (record != nullptr) tree::set_name(record, name);
+    return record;
+}
+
+// In the document reader's attribute-map order: sorted by name, comparing UTF-16 units.
+void RecordBuilder::add_attributes(XMLNode* record, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
+                                   XMLSize_t count) {
+    if (count == 0) return;
+    order_.resize(count);
+    for (XMLSize_t i = 0; i < count; ++i) order_[i] = i;
+    if (count > 1) {  // equal names (never given by the scanner) keep their order
+        std::sort(order_.begin(), order_.end(), [&attrs](XMLSize_t a, XMLSize_t b) {
+            int order = xercesc::XMLString::compareString(attrs.elementAt(a)->getName(), attrs.elementAt(b)->getName());
+            return order < 0 || (order == 0 && a < b);
+        });
+    }
+    for (XMLSize_t i = 0; i < count; ++i) {
+        const xercesc::XMLAttr* attr = attrs.elementAt(order_[i]);
+        // A name given twice keeps its later value, as the attribute map does.
+        if (i + 1 < count &&
+            xercesc::XMLString::equals(attr->getName(), attrs.elementAt(order_[i + 1])->getName()))
+            continue;
+        const char* name = name_.convert(attr->getName());
+        const char* value = value_.convert(attr->getValue());
+        memory_.charge(tree::attribute_cost(name_.size(), value_.size()));
+        if (!tree::append_attribute(record, name, name_.size(), value, value_.size(), XML_CDATA_SECTION_NODE))
+            throw std::bad_alloc();
+    }
+}
+
+void RecordBuilder::endElement(const xercesc::XMLElementDecl&, unsigned int, bool, const XMLCh*) {
+    close_node();
+    if (frames_.size() == 1) within_element_ = false;
+}
+
+// The end of an element or of an entity reference leaves whatever node is open, as the
+// document reader does; an end with only the document open goes back to the document
+// element.
+void RecordBuilder::close_node() {
+    if (frames_.back().element) close_run();
+    if (frames_.size() > 1)
+        frames_.pop_back();
+    else if (root_seen_)
+        frames_.push_back(Frame{stopped_ ? nullptr : document_element_, true, true});
+    last_is_text_ = false;
+}
+
+// ---- Entity references, comments, processing instructions --------------------------------
+
+void RecordBuilder::startEntityReference(const xercesc::XMLEntityDecl&) {
+    count_child();
+    frames_.push_back(Frame{frames_.back().record, false, false});
+    last_is_text_ = false;
+}
+
+void RecordBuilder::endEntityReference(const xercesc::XMLEntityDecl&) { close_node(); }
+
+void RecordBuilder::docComment(const XMLCh*) {
+    count_child();
+    last_is_text_ = false;
+}
+
+void RecordBuilder::docPI(const XMLCh*, const XMLCh*) {
+    count_child();
+    last_is_text_ = false;
+}
+
+// ---- Character data -----------------------------------------------------------------------
+
+// Each CDATA section is a node of its own; other text continues the text node before it.
+// Empty text makes no node (the document reader never got it).
+void RecordBuilder::docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection) {
+    if (!within_element_) return;
+    if (cdataSection) {
+        count_child();
+        add_text(chars, length, true);
+        last_is_text_ = false;
+        return;
+    }
+    if (length == 0) return;
+    ignorableWhitespace(chars, length, false);
+}
+
+// The document reader keeps ignorable white space as text.
+void RecordBuilder::ignorableWhitespace(const XMLCh* chars, XMLSize_t length, bool) {
+    if (!within_element_) return;
+    const bool new_node = !last_is_text_;
+    if (new_node) count_child();
+    add_text(chars, length, new_node);
+    last_is_text_ = true;
+}
+
+void RecordBuilder::add_text(const XMLCh* chars, XMLSize_t length, bool new_node) {
+    XMLNode* record = frames_.back().record;
+    if (stopped_ || record == nullptr) return;
+    if (!piece_ends_.empty() && record != run_record_) close_run();
+    if (new_node || piece_ends_.empty()) start_piece();
+    append_units(chars, length);
+}
+
+// A piece is charged as a record when it starts and byte by byte as it grows; a blank run
+// gives the charge back.
+void RecordBuilder::start_piece() {
+    end_piece();
+    if (piece_ends_.empty()) run_record_ = frames_.back().record;
+    memory_.charge(tree::record_cost(0));
+    run_charged_ += tree::record_cost(0);
+    piece_ends_.push_back(run_size_);
+}
+
+// Converts into the run; a high surrogate at the end waits for its partner.
+void RecordBuilder::append_units(const XMLCh* chars, XMLSize_t length) {
+    XMLCh pair[2] = {held_lead_, 0};
+    XMLSize_t paired = 0;
+    if (held_lead_ != 0 && length > 0 && is_low_surrogate(chars[0])) {
+        pair[1] = chars[0];
+        paired = 1;
+    }
+    const bool hold = length > paired && is_high_surrogate(chars[length - 1]);
+    const XMLSize_t body = length - paired - (hold ? 1 : 0);
+    std::size_t room = run_size_ + text::utf8_capacity_for(body + 2);
+    if (run_text_.size() < room) run_text_.resize(room);
+    std::size_t added = 0;
+    if (held_lead_ != 0 && length > 0)
+        added += text::utf16_to_utf8(pair, paired + 1, run_text_.data() + run_size_);
+    added += text::utf16_to_utf8(chars + paired, body, run_text_.data() + run_size_ + added);
+    if (length > 0 || hold) held_lead_ = hold ? chars[length - 1] : 0;
+    memory_.charge(added);
+    run_charged_ += added;
+    if (run_blank_ && !tree::is_blank(run_text_.data() + run_size_, added)) run_blank_ = false;
+    run_size_ += added;
+    piece_ends_.back() = run_size_;
+}
+
+// A surrogate still waiting has no partner: it stands alone, as in the node's own text.
+void RecordBuilder::end_piece() {
+    if (held_lead_ == 0) return;
+    XMLCh lead = held_lead_;
+    held_lead_ = 0;
+    std::size_t room = run_size_ + text::utf8_capacity_for(1);
+    if (run_text_.size() < room) run_text_.resize(room);
+    std::size_t added = text::utf16_to_utf8(&lead, 1, run_text_.data() + run_size_);
+    memory_.charge(added);
+    run_charged_ += added;
+    run_blank_ = false;
+    run_size_ += added;
+    piece_ends_.back() = run_size_;
+}
+
+// At an element boundary: a blank run leaves no record, any other gives one per piece.
+void RecordBuilder::close_run() {
+    if (piece_ends_.empty()) return;
+    end_piece();
+    if (run_blank_) {
+        memory_.release(run_charged_);
+    } else {
+        std::size_t start = 0;
+        for (std::size_t end : piece_ends_) {
+            if (tree::create_text(run_record_, run_text_.data() + start, end - start) == nullptr)
+                throw std::bad_alloc();
+            start = end;
+        }
+    }
+    piece_ends_.clear();
+    run_size_ = 0;
+    run_blank_ = true;
+    run_charged_ = 0;
+    run_record_ = nullptr;
+}
+
+// ---- The end ------------------------------------------------------------------------------
+
+RecordBuilder::Outcome RecordBuilder::finish(XMLNode* root, int32_t* elementCount) {
+    close_run();
+    if (!root_seen_) return Outcome::no_document_element;
+    if (elementCount != nullptr) *elementCount = elements_;
+    if (document_element_ == nullptr) {
+        root->docRef = nullptr;  // what filling it in place does before it refuses the name
+        return Outcome::name_too_long;
+    }
+    XMLCreateDocumentNode(document_element_->name, root);
+    if (!tree::adopt_content(root, document_element_)) throw std::bad_alloc();
+    return stopped_ ? Outcome::name_too_long : Outcome::complete;
+}
+
+}  // namespace zel::read
