@@ -231,6 +231,21 @@ TEST_F(SafetyWrite, FailedWriteLeavesTheOldFileIntact) {
     EXPECT_EQ(out.messages, kOutputFailure + "unable to write data to file\n");
     EXPECT_EQ(file_contents(target), "precious");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"doc.xml"});
+
+    // A character the encoding cannot hold stops the serialiser midway: the old file (alone,
+    // or with a second link, written in place) stays as it was, and a new file is not left.
+    XMLCreateElementNode("caf\xc3\xa9", root.get());  // a name cannot be escaped
+    const std::string link = folder.file("link.xml");
+    const std::string fresh = folder.file("new.xml");
+    for (bool linked : {false, true}) {
+        if (linked) {
+            ASSERT_EQ(::link(target.c_str(), link.c_str()), 0);
+        }
+        EXPECT_EQ(write_document(target.c_str(), "US-ASCII", root.get()).result, ZEL_XML_EXCEPTION);
+        EXPECT_EQ(file_contents(target), "precious") << linked;
+    }
+    EXPECT_EQ(write_document(fresh.c_str(), "US-ASCII", root.get()).result, ZEL_XML_EXCEPTION);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.xml", "link.xml"}));
 }
 
 // Devices and pipes are written directly; a full device gives 4 through both functions.

@@ -359,10 +359,12 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
  * links, which stay links) changes only after a complete write, so a failed write leaves it
  * as it was: with one link in a folder the process may write, it is replaced in one step by
  * a synced temporary file beside it that takes its mode (and owner and group, where the
- * process may set them); with other hard links, or in a folder the process may not write,
- * the finished document is written into it in place, so every link sees it. A file the
- * process may not write gives 4 and is never replaced through its folder. Devices and pipes
- * are written directly.
+ * process may set them); with other hard links, or in a folder the process may not write
+ * or rename in (a sticky folder that neither it nor the file belongs to), the finished
+ * document is written into it in place, so every link sees it. A file the process may not
+ * write gives 4 and is never replaced through its folder. A new file that cannot be written
+ * whole (a name the encoding cannot hold, a full disk) is removed. Devices and pipes are
+ * written directly.
  * Depth: the serialiser needs stack for every element level, so a write accepts at most
  * min(32,000, (stack left on the calling thread - 128 KB) / 240 bytes) levels: 32,000 on
  * an 8 MB stack, about 1,600 on a 512 KB thread. A deeper tree gives 4 and "Unexpected

@@ -31,6 +31,16 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? "." : path.substr(0, slash + 1);
 }
 
+// Whether a file in `folder` with `info` may be replaced by a rename. In a folder with the
+// sticky bit only the owner of the file or of the folder (or a privileged process) may, so
+// elsewhere the file is written in place.
+bool may_rename_over(const std::string& folder, const struct stat& info) {
+    struct stat dir;
+    if (stat(folder.c_str(), &dir) != 0) return false;
+    uid_t me = geteuid();
+    return (dir.st_mode & S_ISVTX) == 0 || me == 0 || me == info.st_uid || me == dir.st_uid;
+}
+
 }  // namespace
 
 FileTarget::FileTarget(const char* path) : stream_(nullptr), owned_(true) {
@@ -40,7 +50,7 @@ FileTarget::FileTarget(const char* path) : stream_(nullptr), owned_(true) {
         int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
         struct stat info;
         if (fd >= 0 && fstat(fd, &info) == 0) {
-            if (info.st_nlink == 1 && open_replacement(target, info)) {
+            if (info.st_nlink == 1 && may_rename_over(folder_of(target), info) && open_replacement(target, info)) {
                 ::close(fd);
                 return;
             }
@@ -49,7 +59,10 @@ FileTarget::FileTarget(const char* path) : stream_(nullptr), owned_(true) {
         }
         if (fd >= 0) ::close(fd);
     } else {
+        struct stat info;
+        bool absent = lstat(path, &info) != 0 && errno == ENOENT;
         stream_ = std::fopen(path, "wb");
+        if (stream_ != nullptr && absent) created_ = path;
     }
     if (stream_ == nullptr)
         ThrowXML1(xercesc::XMLPlatformUtilsException, xercesc::XMLExcepts::File_CouldNotOpenFile, path);
@@ -94,6 +107,22 @@ void FileTarget::writeChars(const XMLByte* bytes, XMLSize_t count, xercesc::XMLF
 void FileTarget::flush() {
     if (in_place_fd_ >= 0) return;  // nothing reaches the file before finish()
     if (std::fflush(stream_) != 0) throw_write_failed();
+}
+
+void FileTarget::abandon() {
+    held_.clear();
+    if (!owned_) {
+        std::fflush(stream_);
+        return;
+    }
+    if (stream_ != nullptr) std::fclose(stream_);
+    stream_ = nullptr;
+    if (in_place_fd_ >= 0) ::close(in_place_fd_);
+    in_place_fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+    if (!created_.empty()) ::unlink(created_.c_str());
+    created_.clear();
 }
 
 void FileTarget::finish() {

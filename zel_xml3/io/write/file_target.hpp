@@ -20,8 +20,9 @@ public:
     // - with one link, in a folder where a temporary file can be made, the bytes go to a
     //   temporary file beside it, which gets the old file's mode (and owner and group, where
     //   the process may set them) and is renamed over it after a complete, synced write;
-    // - with other hard links, or in a folder the process may not write, the bytes are held
-    //   and written into the file itself by finish(), so every link sees the new content.
+    // - with other hard links, or in a folder the process may not write or rename in (sticky,
+    //   and neither the folder nor the file is the process's), the bytes are held and
+    //   written into the file itself by finish(), so every link sees the new content.
     // Throws XMLPlatformUtilsException when the output cannot be opened, an existing file
     // the process may not write included: that one is never replaced through its folder.
     explicit FileTarget(const char* path);
@@ -38,6 +39,11 @@ public:
     // the old file then stays as it was.
     void finish();
 
+    // For a document that could not be written whole: an existing file stays as it was (the
+    // temporary file and the held bytes are dropped), a file the target created is removed,
+    // and a caller's stream is flushed (what reached it stays there). Never throws.
+    void abandon();
+
 private:
     bool open_replacement(const std::string& target, const struct stat& info);
     void commit_replacement();
@@ -49,6 +55,7 @@ private:
     std::string target_;     // the file it replaces
     int in_place_fd_ = -1;   // the existing file written in place by finish(), or -1
     std::string held_;       // the bytes for it until then
+    std::string created_;    // a file that did not exist before the target made it
 };
 
 }  // namespace zel::write

@@ -129,9 +129,14 @@ bool serialize(BuiltDocument& built, const Output& output_to, const char16_t* en
         output->setByteStream(&*target);
         if (mixed) output_text.write_declaration(*target, marked);
         bool whole = writer->write(built.document.get(), output.get());
-        if (mixed && whole) output_text.write_line_end(*target);
+        if (!whole) {
+            // A document cut short never replaces what was there: the target drops it.
+            target->abandon();
+            return false;
+        }
+        if (mixed) output_text.write_line_end(*target);
         target->finish();
-        return whole;
+        return true;
     } catch (const xercesc::XMLException& exc) {
         print_output_failure(exc);
         return false;
