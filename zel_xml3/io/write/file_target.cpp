@@ -90,10 +90,12 @@ bool FileTarget::open_replacement(const std::string& target, const struct stat& 
     return true;
 }
 
+// What was not finished goes: the temporary file, and a file the target created.
 FileTarget::~FileTarget() {
     if (owned_ && stream_ != nullptr) std::fclose(stream_);
     if (in_place_fd_ >= 0) ::close(in_place_fd_);
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    if (!created_.empty()) ::unlink(created_.c_str());
 }
 
 void FileTarget::writeChars(const XMLByte* bytes, XMLSize_t count, xercesc::XMLFormatter*) {
@@ -111,18 +113,7 @@ void FileTarget::flush() {
 
 void FileTarget::abandon() {
     held_.clear();
-    if (!owned_) {
-        std::fflush(stream_);
-        return;
-    }
-    if (stream_ != nullptr) std::fclose(stream_);
-    stream_ = nullptr;
-    if (in_place_fd_ >= 0) ::close(in_place_fd_);
-    in_place_fd_ = -1;
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
-    temporary_.clear();
-    if (!created_.empty()) ::unlink(created_.c_str());
-    created_.clear();
+    if (!owned_) std::fflush(stream_);  // the rest goes with the destructor
 }
 
 void FileTarget::finish() {
@@ -140,6 +131,7 @@ void FileTarget::finish() {
     bool synced = temporary_.empty() || fsync(fileno(stream)) == 0;
     if (std::fclose(stream) != 0 || !flushed || !synced) throw_write_failed();
     commit_replacement();
+    created_.clear();  // complete: it stays
 }
 
 // The whole document over the old content from the start, then the file cut to its length:
