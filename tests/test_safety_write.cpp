@@ -12,6 +12,7 @@
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -272,6 +273,33 @@ TEST_F(SafetyWrite, NonRegularTargetsAreWrittenDirectly) {
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"pipe"});
 }
 
+// The rules that permissions decide, checked by an unprivileged process in `folder`, which
+// holds doc.xml and new.xml: a file it may not write is refused and kept, a file in a folder
+// it may not write is written in place, and so is a file of another owner that it may
+// write in a sticky folder that is not its own. 0 when all hold, else the failing step.
+int write_rules_unprivileged(const ScratchFolder& folder, const XMLNode* root) {
+    const std::string target = folder.file("doc.xml");
+    put(target, "old");
+    if (chmod(target.c_str(), 0444) != 0) return 1;
+    WriteOutcome refused = write_document(target.c_str(), "UTF-8", root);
+    if (refused.result != ZEL_XML_EXCEPTION || refused.messages.rfind(kOutputFailure, 0) != 0) return 2;
+    if (file_contents(target) != "old") return 3;
+    chmod(target.c_str(), 0644);
+    chmod(folder.file("").c_str(), 0555);
+    bool written = write_document(target.c_str(), "UTF-8", root).result == ZEL_XML_OK;
+    chmod(folder.file("").c_str(), 0755);
+    if (!written || file_contents(target) != kSmallDocument) return 4;
+    if (folder.entries() != std::vector<std::string>{"doc.xml", "new.xml"}) return 5;
+    return 0;
+}
+
+// As an unprivileged process: `file`, another owner's and writable by all, in a sticky
+// folder that is not ours either, cannot be replaced by a rename, so it is written in place.
+int sticky_folder_rule_unprivileged(const std::string& file, const XMLNode* root) {
+    if (write_document(file.c_str(), "UTF-8", root).result != ZEL_XML_OK) return 1;
+    return file_contents(file) == kSmallDocument ? 0 : 2;
+}
+
 // A new file follows the umask; a file with other hard links is written in place, so every
 // link sees the document; a file the process may not write gives 4 and stays, even in a
 // folder it may write; a folder it may not write still lets a writable file be rewritten.
@@ -298,20 +326,33 @@ TEST_F(SafetyWrite, NewFilesHardLinksAndPermissionsDecideHowAFileIsWritten) {
     EXPECT_EQ(info.st_nlink, 2u);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.xml", "new.xml", "other.xml"}));
 
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind a privileged process";
     ASSERT_EQ(unlink(folder.file("other.xml").c_str()), 0);
-    put(target, "old");
-    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
-    WriteOutcome refused = write_document(target.c_str(), "UTF-8", root.get());
-    EXPECT_EQ(refused.result, ZEL_XML_EXCEPTION);
-    EXPECT_EQ(refused.messages.rfind(kOutputFailure, 0), 0u) << refused.messages;
-    EXPECT_EQ(file_contents(target), "old");
-    ASSERT_EQ(chmod(target.c_str(), 0644), 0);
-    ASSERT_EQ(chmod(folder.file("").c_str(), 0555), 0);
-    EXPECT_EQ(write_document(target.c_str(), "UTF-8", root.get()).result, ZEL_XML_OK);
-    chmod(folder.file("").c_str(), 0755);
-    EXPECT_EQ(file_contents(target), kSmallDocument);
-    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"doc.xml", "new.xml"}));
+    // Permissions bind only an unprivileged process: run as root, the checks run in a child
+    // that gives up its privileges, on files made its own (or, for the sticky folder, not).
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(folder.file("").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+        // A child process of its own (not a death test: the checks capture stderr themselves).
+        auto as_nobody = [](auto check) {
+            pid_t child = fork();
+            if (child == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 ? check() : 99);
+            int status = -1;
+            waitpid(child, &status, 0);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+        };
+        EXPECT_EQ(as_nobody([&] { return write_rules_unprivileged(folder, root.get()); }), 0);
+        const std::string sticky = folder.file("sticky");
+        const std::string file = sticky + "/shared.xml";
+        ASSERT_EQ(mkdir(sticky.c_str(), 0777), 0);
+        ASSERT_EQ(chmod(sticky.c_str(), 01777), 0);
+        put(file, "old");
+        ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+        EXPECT_EQ(as_nobody([&] { return sticky_folder_rule_unprivileged(file, root.get()); }), 0);
+        std::remove(file.c_str());
+        ::rmdir(sticky.c_str());
+    } else {
+        EXPECT_EQ(write_rules_unprivileged(folder, root.get()), 0);
+    }
 }
 
 }  // namespace
