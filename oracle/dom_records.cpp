@@ -1,6 +1,6 @@
 #include "dom_records.hpp"
 
-#include "io/walk.hpp"
+#include "io/write/walk.hpp"
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
@@ -11,7 +11,7 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 
 using xercesc::DOMNode;
-using zel::io::first_element_from;
+using zel::write::first_element_from;
 
 namespace oracle {
 

@@ -1,6 +1,6 @@
 #include "io/write/layout.hpp"
 
-#include "io/walk.hpp"
+#include "io/write/walk.hpp"
 
 #include <string>
 
@@ -9,7 +9,6 @@
 #include <xercesc/dom/DOMText.hpp>
 
 using xercesc::DOMNode;
-using zel::io::first_element_from;
 
 namespace zel::write {
 

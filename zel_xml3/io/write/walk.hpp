@@ -3,7 +3,7 @@
 
 #include <xercesc/dom/DOMNode.hpp>
 
-namespace zel::io {
+namespace zel::write {
 
 // `node` itself when it is an element, else its first following sibling that is one.
 inline xercesc::DOMNode* first_element_from(xercesc::DOMNode* node) {
@@ -11,4 +11,4 @@ inline xercesc::DOMNode* first_element_from(xercesc::DOMNode* node) {
     return node;
 }
 
-}  // namespace zel::io
+}  // namespace zel::write
