@@ -215,7 +215,7 @@ fmt)
   writer=$!
   exec 3< "$work/slow"
   sleep 1
-  kill -TERM "$writer"
+  kill -TERM "$writer" 2>/dev/null
   for i in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$writer" 2>/dev/null || break; sleep 0.2; done
   kill -0 "$writer" 2>/dev/null && fail "fmt writing standard output ignored SIGTERM"
   exec 3<&-
