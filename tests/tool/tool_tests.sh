@@ -95,7 +95,14 @@ config/@|the path ends where an attribute name should be
 config/@a/b|must end the path
 config/server[@name='x]|unterminated quoted value
 config/a2345678901234567890123456789012|longer than 31 bytes
+@id|the path names no element
+/text()|the path names no element
+config/server/..|expected an element name at '..'
+config/server[.='x']|expected an element name
+config/server[@name!='x']|expected ']'
 PATHS
+  expect 2 "$zelxml" get "$data/config.xml" "config|users"
+  contains "$work/err" "expected '/' at '|users'"
   # The encoding is tried before the file is looked at.
   expect 2 "$zelxml" fmt "$work/missing.xml" --encoding NO-SUCH-ENCODING
   contains "$work/err" "unknown encoding 'NO-SUCH-ENCODING'"
@@ -125,6 +132,17 @@ check)
   printf '<a>\000</a>' > "$work/nul.xml"
   expect 3 "$zelxml" check - < "$work/nul.xml"
   contains "$work/err" "NUL byte"
+  printf '<a>x</a>' | iconv -t UTF-32 > "$work/wide32.xml"
+  expect 3 "$zelxml" check - < "$work/wide32.xml"
+  contains "$work/err" "UTF-32 input is read from regular files only"
+  expect 0 "$zelxml" check "$work/wide32.xml"
+  # A pipe or FIFO is read whole, like standard input.
+  mkfifo "$work/fifo"
+  cat "$data/malformed.xml" > "$work/fifo" &
+  feeder=$!
+  expect 1 "$zelxml" check "$work/fifo"
+  contains "$work/err" "$work/fifo:5:3: fatal error"
+  kill "$feeder" 2>/dev/null
   expect 1 "$zelxml" check - < "$data/empty.xml"
   contains "$work/err" "empty"
   expect 3 "$zelxml" check "$work/missing.xml"
@@ -189,6 +207,19 @@ fmt)
   [ -e "$work/remote.xml" ] && fail "a refused write left a file"
   expect 0 "$zelxml" fmt --force "$data/remote_dtd.xml" -o "$work/remote.xml"
   contains "$work/remote.xml" "&amp; more"
+  # Writing standard output into a pipe nobody reads stops at SIGTERM; closing the reader
+  # ends the test either way.
+  awk 'BEGIN { printf "<r>"; for (i = 0; i < 100000; i++) printf "<x>%d</x>", i; printf "</r>" }' > "$work/big.xml"
+  mkfifo "$work/slow"
+  "$zelxml" fmt "$work/big.xml" > "$work/slow" 2>/dev/null &
+  writer=$!
+  exec 3< "$work/slow"
+  sleep 1
+  kill -TERM "$writer" 2>/dev/null
+  for i in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$writer" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$writer" 2>/dev/null && fail "fmt writing standard output ignored SIGTERM"
+  exec 3<&-
+  wait "$writer"
   ;;
 get_set)
   gets "$data/config.xml" config/server/port 8080 8081
@@ -238,6 +269,14 @@ get_set)
   contains "$work/err" "nothing matches //server/weight"
   expect 1 "$zelxml" set "$work/edit.xml" "config/server[1]" x
   contains "$work/err" "server holds elements"
+  for path in @id "text()" config/server/..; do
+    expect 2 "$zelxml" set "$work/edit.xml" "$path" 5
+    contains "$work/err" "bad PATH"
+  done
+  # String values come from one walk: a deep chain takes moments, not minutes.
+  awk 'BEGIN { for (i = 0; i < 50000; i++) printf "<a>"; printf "t"; for (i = 0; i < 50000; i++) printf "</a>" }' > "$work/deep.xml"
+  expect 0 timeout 20 "$zelxml" get "$work/deep.xml" "//a[a='t']"
+  lines "$work/out" 49999
   expect 2 "$zelxml" set "$work/edit.xml" config/server/port "$(printf 'caf\351')"
   contains "$work/err" "VALUE is not UTF-8 text"
   # A file owned by another user keeps its owner when root rewrites it.
@@ -280,6 +319,10 @@ delete)
   printf 'r\n  a\n  a\n    c\n' > "$work/want"; same "$work/out" "$work/want"
   expect 0 "$zelxml" delete "$data/config.xml" "config/motd/text()" -o "$work/out.xml"
   gets "$work/out.xml" config/motd new
+  printf '<r><x>1</x>a<y>2</y><x>3</x>b<y>4</y><x>5</x></r>' > "$work/mixed.xml"
+  expect 0 "$zelxml" delete "$work/mixed.xml" "r/x" -o "$work/out.xml"
+  gets "$work/out.xml" r a2b4
+  gets "$work/out.xml" "r/y[2]" 4
   expect 1 "$zelxml" delete "$work/edit.xml" config
   contains "$work/err" "the document element cannot be deleted"
   expect 1 "$zelxml" delete "$work/edit.xml" "config/nothing"

@@ -82,7 +82,8 @@ struct ReadReport {
     bool failed = false;         // fatal errors, or validity errors with `valid`
 };
 
-// Reads FILE ("-": standard input, read whole) with the event-driven reader into `tree`,
+// Reads FILE ("-": standard input; it and other inputs that are not regular files or block
+// devices are read whole first) with the event-driven reader into `tree`,
 // printing each problem as one line. Returns an exit code.
 int read_document(const std::string& name, Tree& tree, const ReadOptions& options, ReadReport& report);
 // Reads FILE with the document reader (files only). Returns an exit code.
@@ -90,8 +91,8 @@ int read_with_dom(const std::string& name, Tree& tree);
 
 // Refuses an encoding the writer does not know, before anything is read. Returns an exit code.
 int check_encoding(const std::string& encoding);
-// Writes the tree to `target` ("-": standard output) through XMLWrite, with SIGINT and
-// SIGTERM held off meanwhile. Returns an exit code.
+// Writes the tree to `target` ("-": standard output) through XMLWrite; for a file, SIGINT
+// and SIGTERM are held off meanwhile. Returns an exit code.
 int write_document(const std::string& target, const std::string& encoding, const XMLNode* root);
 // What the output will not keep of the input, for the note of fmt, set and delete, and the
 // refusal when entity references would be lost. Returns an exit code (kOk: go on writing).

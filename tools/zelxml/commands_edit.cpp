@@ -53,11 +53,24 @@ bool holds_elements(const XMLNode* element) {
     return false;
 }
 
-// Takes the child at `index` out of `parent` and frees it with everything below it.
-void remove_child(XMLNode* parent, int32_t index) {
-    XMLNode* child = XMLGetNthChildData(parent, index);
-    XML_RemoveNthChildData(parent, index);
-    XMLFreeRootNode(child);
+// Takes out of `parent`, in one pass, the children `doomed` picks, freeing each with
+// everything below it; the others keep their order. Returns how many went.
+template <typename Doomed>
+std::size_t remove_children(XMLNode* parent, Doomed doomed) {
+    XMLNodeList& children = parent->children;
+    int32_t kept = 0;
+    for (int32_t i = 0; i < children.count; ++i) {
+        XMLNode* child = children.items[i];
+        if (doomed(child)) {
+            child->parent = nullptr;
+            XMLFreeRootNode(child);
+        } else {
+            children.items[kept++] = child;
+        }
+    }
+    std::size_t removed = static_cast<std::size_t>(children.count - kept);
+    children.count = kept;
+    return removed;
 }
 
 // Removes the selected elements in one walk from the document element; a selected element
@@ -69,22 +82,19 @@ std::size_t remove_elements(XMLNode* root, const std::vector<XMLNode*>& selected
     while (!stack.empty()) {
         XMLNode* node = stack.back();
         stack.pop_back();
-        for (int32_t i = node->children.count - 1; i >= 0; --i) {
-            XMLNode* child = node->children.items[i];
-            if (doomed.count(child) != 0) {
-                remove_child(node, i);
-                ++removed;
-            } else if (!is_text_like(child)) {
-                stack.push_back(child);
-            }
-        }
+        removed += remove_children(node, [&](const XMLNode* child) { return doomed.count(child) != 0; });
+        for (int32_t i = 0; i < node->children.count; ++i)
+            if (!is_text_like(node->children.items[i])) stack.push_back(node->children.items[i]);
     }
     return removed;
 }
 
-// An element's text becomes `value`: its text children go, one new one holds the value.
+std::size_t remove_text(XMLNode* element) { return remove_children(element, is_text_like); }
+
+// An element's text becomes `value`: its children (text only: set refuses the others) go,
+// one new one holds the value.
 bool set_text(XMLNode* element, const std::string& value) {
-    for (int32_t i = element->children.count - 1; i >= 0; --i) remove_child(element, i);
+    remove_children(element, [](const XMLNode*) { return true; });
     return value.empty() || XMLCreateTextNode(value.c_str(), element) != nullptr;
 }
 
@@ -132,7 +142,8 @@ int cmd_get(const Args& args) {
     code = read_document(args.words[0], tree, options, report);
     if (code != kOk) return code;
     std::size_t printed = 0;
-    for (XMLNode* element : select_elements(tree.root(), path, path.steps.size())) {
+    StringValues values(tree.root());
+    for (XMLNode* element : select_elements(tree.root(), path, path.steps.size(), &values)) {
         if (path.target == Path::kAttribute) {
             if (const XMLAttr* attr = XMLFindAttrWithKeyName(element, path.attribute.c_str())) {
                 std::printf("%s\n", attr->value);
@@ -146,7 +157,9 @@ int cmd_get(const Args& args) {
                 ++printed;
             }
         } else {
-            std::printf("%s\n", string_value(element).c_str());
+            const std::string_view value = values.of(element);
+            std::fwrite(value.data(), 1, value.size(), stdout);
+            std::fputc('\n', stdout);
             ++printed;
         }
     }
@@ -210,12 +223,7 @@ int cmd_delete(const Args& args) {
     if (path.target == Path::kAttribute) {
         for (XMLNode* element : elements) removed += XMLRemoveAttrWithKeyName(element, path.attribute.c_str());
     } else if (path.target == Path::kText) {
-        for (XMLNode* element : elements)
-            for (int32_t i = element->children.count - 1; i >= 0; --i)
-                if (is_text_like(element->children.items[i])) {
-                    remove_child(element, i);
-                    ++removed;
-                }
+        for (XMLNode* element : elements) removed += remove_text(element);
     } else {
         if (!elements.empty() && elements.front() == tree.root())
             return fail(kDocumentError, file + ": the document element cannot be deleted");

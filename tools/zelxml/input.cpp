@@ -109,10 +109,57 @@ bool utf16_units(const std::string& bytes, std::vector<uint16_t>& units) {
     return true;
 }
 
+bool has_utf32_mark(const std::string& bytes) {
+    return bytes.size() >= 4 && (bytes.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 ||
+                                 bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0);
+}
+
 bool has_utf16_mark(const std::string& bytes) {
     if (bytes.size() < 2) return false;
     auto b0 = static_cast<unsigned char>(bytes[0]), b1 = static_cast<unsigned char>(bytes[1]);
     return (b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF);
+}
+
+}  // namespace
+
+namespace {
+
+// Refuses held bytes no in-memory reader takes; UTF-16 with a byte-order mark comes back as
+// code units in `units`. Returns an exit code.
+int refuse_held(const std::string& name, const std::string& bytes, std::vector<uint16_t>& units) {
+    if (has_utf32_mark(bytes))
+        return fail(kIoError, name + ": UTF-32 input is read from regular files only; convert it to UTF-8 or UTF-16");
+    if (has_utf16_mark(bytes))
+        return utf16_units(bytes, units) ? kOk
+                                         : fail(kIoError, name + ": broken UTF-16 (an odd length or a NUL character)");
+    if (std::memchr(bytes.data(), '\0', bytes.size()) != nullptr)
+        return fail(kIoError, name + ": holds a NUL byte, which only UTF-16 with a byte-order mark may hold here");
+    return kOk;
+}
+
+// Reads a document held whole in `bytes` (standard input, a pipe, a device) that
+// refuse_held let through: as wide characters when `units` holds them, else as bytes.
+ZEL_XML_RESULT read_held(const std::string& bytes, const std::vector<uint16_t>& units, Tree& tree,
+                         Listener& listener) {
+    XMLParseCallbacks callbacks = progress_callbacks(listener.drawing);
+    callbacks.errorCallback = on_problem;
+    callbacks.userData = &listener;
+    Captured library_lines;
+    if (!units.empty()) return SAX_XMLMemWideCharRead(units.data(), tree.root(), &callbacks, nullptr);
+    return SAX_XMLMemRead(bytes.c_str(), tree.root(), &callbacks, nullptr);
+}
+
+// Opens what is not a regular file (a pipe, a FIFO, a character device) once and reads it
+// whole; true with `bytes` filled, or false with the exit code in `code`.
+bool read_stream(const std::string& path, std::string& bytes, int& code) {
+    int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY);
+    bool ok = fd >= 0 && read_all(fd, bytes);
+    int saved = errno;
+    if (fd >= 0 && fd != STDIN_FILENO) ::close(fd);
+    if (ok) return true;
+    code = fail(kIoError, "cannot read " + (path == "-" ? std::string("standard input") : path) + ": " +
+                              std::strerror(saved));
+    return false;
 }
 
 }  // namespace
@@ -125,37 +172,27 @@ int read_document(const std::string& path, Tree& tree, const ReadOptions& option
     std::string& bytes = options.bytes != nullptr ? *options.bytes : held;
     Listener listener{name, options, report, false, false};
     ZEL_XML_RESULT result = ZEL_XML_OK;
-    if (from_stdin) {
+    struct stat st {};
+    if (!from_stdin) {
+        if (::stat(path.c_str(), &st) != 0) return fail(kIoError, "cannot read " + path + ": " + std::strerror(errno));
+        if (S_ISDIR(st.st_mode)) return fail(kIoError, "cannot read " + path + ": it is a directory");
+    }
+    if (from_stdin || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
         // Read whole first: the bar needs the size, and the reader a NUL-terminated buffer.
-        XMLParseCallbacks callbacks{};
-        std::string all;
-        if (!read_all(STDIN_FILENO, all)) return fail(kIoError, "cannot read standard input: " + std::string(std::strerror(errno)));
-        report.bytes = static_cast<long long>(all.size());
+        int code = kOk;
+        if (!read_stream(path, bytes, code)) return code;
+        report.bytes = static_cast<long long>(bytes.size());
+        if (bytes.empty()) return fail(kDocumentError, name + ": the input is empty, not an XML document");
+        std::vector<uint16_t> units;
+        code = refuse_held(name, bytes, units);
+        if (code != kOk) return code;
         listener.drawing = progress_wanted(options.progress, report.bytes);
-        callbacks = progress_callbacks(listener.drawing);
-        callbacks.errorCallback = on_problem;
-        callbacks.userData = &listener;
-        {
-            bytes.swap(all);
-            if (bytes.empty()) return fail(kDocumentError, name + ": the input is empty, not an XML document");
-            Captured library_lines;
-            if (has_utf16_mark(bytes)) {
-                std::vector<uint16_t> units;
-                if (!utf16_units(bytes, units))
-                    return fail(kIoError, name + ": broken UTF-16 (an odd length or a NUL character)");
-                result = SAX_XMLMemWideCharRead(units.data(), tree.root(), &callbacks, nullptr);
-            } else if (std::memchr(bytes.data(), '\0', bytes.size()) != nullptr) {
-                return fail(kIoError, name + ": holds a NUL byte, which only UTF-16 with a byte-order mark may hold here");
-            } else {
-                result = SAX_XMLMemRead(bytes.c_str(), tree.root(), &callbacks, nullptr);
-            }
-        }
+        result = read_held(bytes, units, tree, listener);
         progress_finish(listener.drawing);
     } else {
         std::string reason = unreadable_reason(path);
         if (!reason.empty()) return fail(kIoError, "cannot read " + path + ": " + reason);
-        struct stat st;
-        report.bytes = ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : 0;
+        report.bytes = static_cast<long long>(st.st_size);
         if (report.bytes == 0 && S_ISREG(st.st_mode))
             return fail(kDocumentError, path + ": the file is empty, not an XML document");
         if (options.bytes != nullptr && !read_file(path, bytes))

@@ -108,18 +108,20 @@ int check_encoding(const std::string& encoding) {
 
 int write_document(const std::string& target, const std::string& encoding, const XMLNode* root) {
     const char* enc = encoding.empty() ? "UTF-8" : encoding.c_str();
-    // An interrupt during the write waits for its end, so the target is the old file or the
-    // new one, and the library removes its temporary file either way.
+    // An interrupt during the write of a file waits for its end, so the file is the old one
+    // or the new one, and the library removes its temporary file either way. Standard output
+    // has nothing to keep whole: an interrupt stops a long write into a slow pipe at once.
+    const bool to_file = target != "-";
     sigset_t held, old;
     sigemptyset(&held);
     sigaddset(&held, SIGINT);
     sigaddset(&held, SIGTERM);
-    sigprocmask(SIG_BLOCK, &held, &old);
+    if (to_file) sigprocmask(SIG_BLOCK, &held, &old);
     ZEL_XML_RESULT result;
     std::string library_text;
     {
         Captured library_lines;
-        if (target == "-") {
+        if (!to_file) {
             result = XMLWriteFH(stdout, enc, root);
             if (std::fflush(stdout) != 0) result = ZEL_XML_EXCEPTION;
         } else {
@@ -127,7 +129,7 @@ int write_document(const std::string& target, const std::string& encoding, const
         }
         library_text = library_lines.finish();
     }
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (to_file) sigprocmask(SIG_SETMASK, &old, nullptr);
     if (result == ZEL_XML_OK) return kOk;
     std::string reason = Captured::last_line(library_text);
     return fail(kIoError, "cannot write " + (target == "-" ? std::string("standard output") : target) +

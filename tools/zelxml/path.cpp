@@ -32,6 +32,7 @@ public:
             if (starts_with("@")) {
                 ++at_;
                 if (step.descendants) return error("'//@' is not supported; name the element: //NAME/@" + rest());
+                if (path.steps.empty()) return error("the path names no element");
                 if (!name(path.attribute, "attribute")) return false;
                 path.target = Path::kAttribute;
                 return at_ == text_.size() || error("@" + path.attribute + " must end the path");
@@ -39,6 +40,7 @@ public:
             if (starts_with("text()")) {
                 at_ += 6;
                 if (step.descendants) return error("'//text()' is not supported; name the element");
+                if (path.steps.empty()) return error("the path names no element");
                 path.target = Path::kText;
                 return at_ == text_.size() || error("text() must end the path");
             }
@@ -67,17 +69,23 @@ private:
         return false;
     }
 
+    // XML name characters, by byte: every byte of a multi-byte UTF-8 character is taken.
+    static bool is_name_start_byte(char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || (c & 0x80) != 0;
+    }
     static bool is_name_byte(char c) {
-        return std::strchr("/[]@='\"()* \t\n", c) == nullptr;
+        return is_name_start_byte(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
     }
 
     bool name(std::string& into, const char* what) {
         std::size_t start = at_;
-        while (at_ < text_.size() && is_name_byte(text_[at_])) ++at_;
+        if (at_ < text_.size() && is_name_start_byte(text_[at_]))
+            while (at_ < text_.size() && is_name_byte(text_[at_])) ++at_;
         into = text_.substr(start, at_ - start);
         if (into.empty()) {
             if (at_ == text_.size()) return error(std::string("the path ends where an ") + what + " name should be");
-            return error(std::string("empty ") + what + " name at '" + rest() + "'");
+            if (text_[at_] == '/') return error(std::string("empty ") + what + " name at '" + rest() + "'");
+            return error(std::string("expected an ") + what + " name at '" + rest() + "'");
         }
         if (into.size() > kMaxName) return error(std::string(what) + " name longer than 31 bytes: " + into);
         return true;
@@ -133,10 +141,10 @@ bool name_matches(const Step& step, const XMLNode* element) {
     return step.name == "*" || step.name == element->name;
 }
 
-bool has_child_with_value(const XMLNode* element, const Predicate& predicate) {
+bool has_child_with_value(const XMLNode* element, const Predicate& predicate, StringValues& values) {
     for (int32_t i = 0; i < element->children.count; ++i) {
         const XMLNode* child = element->children.items[i];
-        if (!is_text_like(child) && predicate.name == child->name && string_value(child) == predicate.value)
+        if (!is_text_like(child) && predicate.name == child->name && values.of(child) == predicate.value)
             return true;
     }
     return false;
@@ -145,7 +153,7 @@ bool has_child_with_value(const XMLNode* element, const Predicate& predicate) {
 // Whether `element` passes the step's predicates. Positions count, under one parent, the
 // elements that passed the name test and the predicates before them: `counts` holds one
 // counter per predicate of the step for that parent.
-bool passes(const Step& step, const XMLNode* element, int32_t* counts) {
+bool passes(const Step& step, const XMLNode* element, int32_t* counts, StringValues& values) {
     for (std::size_t p = 0; p < step.predicates.size(); ++p) {
         const Predicate& predicate = step.predicates[p];
         switch (predicate.kind) {
@@ -162,7 +170,7 @@ bool passes(const Step& step, const XMLNode* element, int32_t* counts) {
                 break;
             }
             case Predicate::kChildIs:
-                if (!has_child_with_value(element, predicate)) return false;
+                if (!has_child_with_value(element, predicate, values)) return false;
                 break;
         }
     }
@@ -181,12 +189,36 @@ bool parse_path(const std::string& text, Path& path, std::string& problem) {
     return PathParser(text, problem).parse(path);
 }
 
-std::string string_value(const XMLNode* element) {
-    std::string value;
-    walk(element, [&](const XMLNode* node, int) {
-        if (is_text_like(node)) value += node->value;
+// An element's range opens where it is visited and closes when the walk next reaches a
+// record no deeper than it, or ends.
+void StringValues::build() {
+    built_ = true;
+    struct Open {
+        const XMLNode* element;
+        int depth;
+        std::size_t start;
+    };
+    std::vector<Open> open;
+    auto close_to = [&](int depth) {
+        for (; !open.empty() && open.back().depth >= depth; open.pop_back())
+            ranges_.emplace(open.back().element, std::make_pair(open.back().start, text_.size()));
+    };
+    walk(root_, [&](const XMLNode* node, int depth) {
+        close_to(depth);
+        if (is_text_like(node)) {
+            if (node->value != nullptr) text_ += node->value;
+        } else {
+            open.push_back(Open{node, depth, text_.size()});
+        }
     });
-    return value;
+    close_to(0);
+}
+
+std::string_view StringValues::of(const XMLNode* element) {
+    if (!built_) build();
+    auto found = ranges_.find(element);
+    if (found == ranges_.end()) return {};
+    return std::string_view(text_).substr(found->second.first, found->second.second - found->second.first);
 }
 
 // One walk over the part of the tree the path can still reach. Each frame of the stack is
@@ -196,7 +228,9 @@ std::string string_value(const XMLNode* element) {
 // state is handed down to every child. A frame without states is never pushed, so a plain
 // path visits only the elements on its way. The document element's parent is the document,
 // a frame without a record.
-std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size_t count) {
+std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size_t count, StringValues* values) {
+    StringValues own(root);
+    StringValues& value_of = values != nullptr ? *values : own;
     std::vector<XMLNode*> selected;
     if (root == nullptr || root->name[0] == '\0' || count == 0) return selected;
     struct Frame {
@@ -241,7 +275,7 @@ std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size
             const std::size_t s = states[i];
             const Step& step = path.steps[s];
             if (step.descendants) next_states.push_back(s);
-            if (name_matches(step, child) && passes(step, child, counts)) {
+            if (name_matches(step, child) && passes(step, child, counts, value_of)) {
                 if (s + 1 == count) chosen = true;
                 else next_states.push_back(s + 1);
             }

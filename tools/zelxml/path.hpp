@@ -8,6 +8,9 @@
 #include "walk.hpp"
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace zelxml {
@@ -37,11 +40,27 @@ struct Path {
 // Parses `text`; false, with `problem`, on a syntax error or a name no record can hold.
 bool parse_path(const std::string& text, Path& path, std::string& problem);
 
-// The elements the steps select, in document order, each once. `steps` may be cut short
-// (the first `count` steps) to find where a simple path stops matching.
-std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size_t count);
+// The string values of the elements of one tree. An element's string value, all text below
+// it in document order, is a contiguous range of the whole tree's text, so one pre-order
+// walk, on first use, gives the text and every element's range; each value is then a view.
+// Valid while the tree is not changed.
+class StringValues {
+public:
+    explicit StringValues(const XMLNode* root) : root_(root) {}
+    std::string_view of(const XMLNode* element);
 
-// The string value of an element: all text below it, in document order.
-std::string string_value(const XMLNode* element);
+private:
+    void build();
+    const XMLNode* root_;
+    bool built_ = false;
+    std::string text_;
+    std::unordered_map<const XMLNode*, std::pair<std::size_t, std::size_t>> ranges_;  // [start, end)
+};
+
+// The elements the steps select, in document order, each once. `steps` may be cut short
+// (the first `count` steps) to find where a simple path stops matching. `values` serves
+// [child='v'] tests; without it the call makes its own when a test needs one.
+std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size_t count,
+                                      StringValues* values = nullptr);
 
 }  // namespace zelxml
