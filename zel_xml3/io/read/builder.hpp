@@ -92,7 +92,6 @@ private:
     std::vector<char> run_text_;
     std::size_t run_size_ = 0;
     std::vector<std::size_t> piece_ends_;
-    bool piece_open_ = false;
     bool run_blank_ = true;
     std::size_t run_charged_ = 0;
     char16_t held_lead_ = 0;  // a high surrogate whose partner may come with the next event
