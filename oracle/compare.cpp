@@ -24,7 +24,10 @@ public:
         saved_ = dup(STDERR_FILENO);
         if (memory_ < 0 || saved_ < 0 || dup2(memory_, STDERR_FILENO) < 0) std::abort();
     }
-    ~StderrCapture() { release(); }
+    ~StderrCapture() {
+        release();
+        ::close(memory_);
+    }
     StderrCapture(const StderrCapture&) = delete;
     StderrCapture& operator=(const StderrCapture&) = delete;
 
