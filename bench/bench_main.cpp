@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -22,9 +23,11 @@ using zelbench::Kind;
 namespace {
 
 struct Input {
-    std::string label;  // e.g. records-1MB
+    std::string label;  // e.g. records-1MB, or the path of an installed file
     std::string document;
     std::string path;   // the same bytes in a file
+    bool generated = true;  // `path` was written here and is removed at the end
+    std::string out() const { return "/tmp/zel_xml3_bench_" + std::to_string(getpid()) + ".out"; }
 };
 
 // The inputs to generate: all, or the one that ZEL_BENCH_INPUT names (run.sh runs each pair in
@@ -39,8 +42,22 @@ bool section(const char* name) {
     return sections == nullptr || std::strstr(sections, name) != nullptr;
 }
 
+// ZEL_BENCH_INPUT may also name an existing file (an absolute path): it is read as it is.
+bool installed_input(std::vector<Input>& inputs) {
+    const char* only = std::getenv("ZEL_BENCH_INPUT");
+    if (only == nullptr || only[0] != '/') return false;
+    std::ifstream file(only, std::ios::binary);
+    Input in;
+    in.label = in.path = only;
+    in.document.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    in.generated = false;
+    if (file) inputs.push_back(std::move(in));
+    return true;
+}
+
 std::vector<Input> make_inputs(const std::vector<std::size_t>& sizes_mb) {
     std::vector<Input> inputs;
+    if (installed_input(inputs)) return inputs;
     for (Kind kind : {Kind::Records, Kind::Text}) {
         for (std::size_t mb : sizes_mb) {
             Input in;
@@ -101,7 +118,7 @@ void register_pairs(const Input& in) {
     })->Unit(benchmark::kMillisecond);
     RegisterBenchmark(("bare_write/" + in.label).c_str(), [p](benchmark::State& s) {
         XMLNode* root = read_tree(*p);
-        std::string out = p->path + ".bare.out";
+        std::string out = p->out() + ".bare";
         for (auto _ : s) zelbench::bare_write(root, out);
         XMLFreeRootNode(root);
         std::remove(out.c_str());
@@ -109,7 +126,7 @@ void register_pairs(const Input& in) {
     })->Unit(benchmark::kMillisecond);
     RegisterBenchmark(("XMLWrite/" + in.label).c_str(), [p](benchmark::State& s) {
         XMLNode* root = read_tree(*p);
-        std::string out = p->path + ".out";
+        std::string out = p->out();
         for (auto _ : s) XMLWrite(out.c_str(), "UTF-8", root);
         XMLFreeRootNode(root);
         std::remove(out.c_str());
@@ -229,9 +246,9 @@ extern "C" __attribute__((noinline)) void zelbench_measured(const char* op, cons
     } else if (name == "bare_sax") {
         zelbench::bare_sax_parse(in.document);
     } else if (name == "XMLWrite") {
-        XMLWrite((in.path + ".out").c_str(), "UTF-8", tree);
+        XMLWrite(in.out().c_str(), "UTF-8", tree);
     } else if (name == "bare_write") {
-        zelbench::bare_write(tree, in.path + ".out");
+        zelbench::bare_write(tree, in.out());
     } else if (name == "XMLFreeRootNode") {
         XMLFreeRootNode(tree);
     }
@@ -243,7 +260,7 @@ int run_once(const char* op, const Input& in) {
     zelbench_measured(op, in, tree, fresh);
     XMLFreeRootNode(fresh);
     if (std::string(op) != "XMLFreeRootNode") XMLFreeRootNode(tree);
-    std::remove((in.path + ".out").c_str());
+    std::remove(in.out().c_str());
     return 0;
 }
 
@@ -268,7 +285,8 @@ int main(int argc, char** argv) {
     if (section("memory"))
         for (const Input& in : inputs) zelbench::print_memory(in.label, in.document, in.path);
     if (section("curve")) print_dom_curve();
-    for (const Input& in : inputs) std::remove(in.path.c_str());
+    for (const Input& in : inputs)
+        if (in.generated) std::remove(in.path.c_str());
     benchmark::Shutdown();
     zelbench::other_cleanup();
     XMLTerm();
