@@ -133,4 +133,24 @@ TEST_F(SaxTree, TextContinuesARootsLastTextRecord) {
     EXPECT_EQ(count, 1);
 }
 
+TEST_F(SaxTree, ReadAttributesStayEditable) {
+    // A child element's attributes share its record's block: every edit, growth, removal,
+    // copy and release must still work on them (the sanitizer build checks the frees).
+    Root root = read_memory("<r><e a=\"1\" b=\"\" c=\"three\"/><f g=\"x\"/></r>");
+    XMLNode* e = root->children.items[0];
+    ASSERT_TRUE(XMLSetNodeAttribute(e, "b", "two"));
+    for (const char* name : {"d", "h", "i", "j", "k"}) ASSERT_TRUE(XMLSetNodeAttribute(e, name, name));
+    ASSERT_TRUE(XMLRemoveAttrWithKeyName(e, "a"));
+    ASSERT_TRUE(XMLSetIntegerAttribute(XMLFindAttrWithKeyName(e, "c"), "c", 3, XML_CDATA_SECTION_NODE));
+    XMLNode* copy = XMLCopyNodeData(e);
+    EXPECT_EQ(outline(root.get()), "r{e[b=two:3 c=3:3 d=d:3 h=h:3 i=i:3 j=j:3 k=k:3],f[g=x:3]}");
+    XMLFreeRootNode(copy);
+    XMLNode* f = root->children.items[1];
+    XML_RemoveNthChildData(root.get(), 1);  // frees the attributes, keeps the record
+    EXPECT_EQ(f->attributes.count, 0);
+    EXPECT_TRUE(XMLSetNodeAttribute(f, "g", "y"));
+    EXPECT_EQ(outline(f), "f[g=y:3]");
+    XMLFreeRootNode(f);
+}
+
 }  // namespace

@@ -59,40 +59,77 @@ void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& att
     const char* utf8 = name_utf8_.convert(name);
     std::size_t length = name_utf8_.size();
     if (length > tree::kMaxNameLength) report_name_too_long(utf8, length);
-    XMLNode* element = open_element(utf8);
+    XMLNode* element = open_element(utf8, length, attributes);
     if (element == nullptr) return;
     ++node_count_;
     progress_estimate_ += length + 5;
     current_ = element;
-    add_attributes(element, attributes);
 }
 
 // The first element fills the root in place; later ones are appended to the open element.
 // A name of 32 bytes or more throws ZEL_XML_RESULT 4 out of the record functions.
-XMLNode* SAXTreeHandler::open_element(const char* name) {
+// Each attribute is charged to the budget before it is added; when one is refused, the
+// element stands in the tree with the attributes before it.
+XMLNode* SAXTreeHandler::open_element(const char* name, std::size_t length, xercesc::AttributeList& attributes) {
     charge(tree::record_cost(0));
+    if (!at_first_element_ && current_ == nullptr) return nullptr;  // nothing to hang an element on any more
+    if (!at_first_element_) prune_before_structure();
+    if (length > tree::kMaxNameLength) tree::throw_name_too_long();
+    gather_attributes(attributes);
+    auto count = static_cast<int32_t>(attributes_.size());
+    int32_t charged = 0;
+    try {
+        for (; charged < count; ++charged)
+            charge(tree::attribute_cost(attributes_[charged].name_len, attributes_[charged].value_len));
+    } catch (...) {
+        attributes_.resize(static_cast<std::size_t>(charged));
+        open_child_element(name, length);
+        throw;
+    }
+    return open_child_element(name, length);
+}
+
+// Makes the element with the gathered attributes: the root filled in place (its own
+// attributes stay first), or a record of its own appended to the open element.
+XMLNode* SAXTreeHandler::open_child_element(const char* name, std::size_t length) {
+    const char* text = attribute_text_.data();
     if (at_first_element_) {
-        XMLNode* element = XMLCreateDocumentNode(name, root_);
         at_first_element_ = false;
+        XMLNode* element = XMLCreateDocumentNode(name, root_);
+        for (const tree::AttributeText& a : attributes_)
+            if (!tree::append_attribute(element, text + a.name_at, a.name_len, text + a.value_at, a.value_len, a.type))
+                throw std::bad_alloc();
         return element;
     }
-    if (current_ == nullptr) return nullptr;  // nothing to hang an element on any more
-    prune_before_structure();
-    XMLNode* element = XMLCreateElementNode(name, current_);
+    auto count = static_cast<int32_t>(attributes_.size());
+    XMLNode* element = tree::create_element(current_, name, length, text, attributes_.data(), count);
     if (element == nullptr) throw std::bad_alloc();
     return element;
 }
 
-void SAXTreeHandler::add_attributes(XMLNode* element, xercesc::AttributeList& attributes) {
+void SAXTreeHandler::gather_attributes(xercesc::AttributeList& attributes) {
     XMLSize_t count = attributes.getLength();
+    attributes_.resize(count);
+    std::size_t used = 0;
     for (XMLSize_t i = 0; i < count; ++i) {
-        const char* name = name_utf8_.convert(attributes.getName(i));
-        const char* value = text_utf8_.convert(attributes.getValue(i));
-        int32_t type = attribute_type_code(attributes.getType(i));
-        charge(tree::attribute_cost(name_utf8_.size(), text_utf8_.size()));
-        if (!tree::append_attribute(element, name, name_utf8_.size(), value, text_utf8_.size(), type))
-            throw std::bad_alloc();
+        tree::AttributeText& a = attributes_[i];
+        a.name_at = used;
+        a.name_len = gather_utf8(attributes.getName(i), used);
+        used += a.name_len;
+        a.value_at = used;
+        a.value_len = gather_utf8(attributes.getValue(i), used);
+        used += a.value_len;
+        a.type = attribute_type_code(attributes.getType(i));
     }
+}
+
+// Converts `text` into attribute_text_ at byte `at`, growing it as needed; returns the
+// number of bytes written (a terminator follows them).
+std::size_t SAXTreeHandler::gather_utf8(const XMLCh* text, std::size_t at) {
+    std::size_t units = text::utf16_length(text);
+    std::size_t room = at + text::utf8_capacity_for(units);
+    if (attribute_text_.size() < room) attribute_text_.resize(room);
+    return text::utf16_to_utf8(text, units, attribute_text_.data() + at);
 }
 
 void SAXTreeHandler::characters(const XMLCh* chars, XMLSize_t length) {

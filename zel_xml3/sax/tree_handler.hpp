@@ -4,6 +4,7 @@
 
 #include "io/parser/safety.hpp"
 #include "text/utf.hpp"
+#include "tree/tree.hpp"
 #include "zel_xml3.h"
 
 #include <cstddef>
@@ -47,8 +48,10 @@ public:
     void resetErrors() override {}
 
 private:
-    XMLNode* open_element(const char* name);
-    void add_attributes(XMLNode* element, xercesc::AttributeList& attributes);
+    XMLNode* open_element(const char* name, std::size_t length, xercesc::AttributeList& attributes);
+    XMLNode* open_child_element(const char* name, std::size_t length);
+    void gather_attributes(xercesc::AttributeList& attributes);
+    std::size_t gather_utf8(const XMLCh* text, std::size_t at);
     void start_text_run();
     void close_text_run(bool drop_blank);
     void prune_before_structure();
@@ -82,8 +85,12 @@ private:
     XMLNode* run_target_ = nullptr;  // an existing last text record the run continues, if any
     std::vector<char> run_text_;     // grows to the longest run; never shrinks
     std::size_t run_size_ = 0;
-    zel::text::Utf8Buffer name_utf8_;  // element and attribute names
-    zel::text::Utf8Buffer text_utf8_;  // character data, attribute values, public identifiers
+    // The attributes of the element being opened, their names and values one after another
+    // in attribute_text_ as UTF-8: a child element is made with them in one allocation.
+    std::vector<tree::AttributeText> attributes_;
+    std::vector<char> attribute_text_;  // grows to the largest element's; never shrinks
+    zel::text::Utf8Buffer name_utf8_;  // element names
+    zel::text::Utf8Buffer text_utf8_;  // public identifiers
     zel::text::Utf8Buffer message_utf8_;  // the diagnostic being reported
 };
 

@@ -70,28 +70,41 @@ char32_t take_utf8(const unsigned char* in, std::size_t len, std::size_t& pos) {
     return cp;
 }
 
-// Copies the leading ASCII units, the bulk of most markup and text, 16 at a time; stops at
-// the first other unit or when fewer than 16 units are left. Returns the number copied.
-// May write up to 15 bytes past what it reports; the output has room for them (3 bytes per
-// remaining unit).
+// Copies the leading ASCII units, the bulk of most markup and text; stops at the first other
+// unit. Returns the number copied. Long runs go 16 units at a time, then 8 and 4; the blocks
+// may write up to 15 bytes past what is reported, for which the output has room (3 bytes per
+// remaining unit). Names and short values are mostly under 16 units, so the smaller blocks
+// and a short scalar tail keep the cost per call low.
 std::size_t copy_ascii_prefix(const char16_t* in, std::size_t len, char* out) {
-    constexpr std::size_t kBlock = 16;
     std::size_t i = 0;
 #ifdef __SSE2__
     const __m128i non_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
     const __m128i zero = _mm_setzero_si128();
-    for (; i + kBlock <= len; i += kBlock) {
+    auto ascii_mask = [&](__m128i units) { return _mm_cmpeq_epi16(_mm_and_si128(units, non_ascii), zero); };
+    for (; i + 16 <= len; i += 16) {
         __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
         __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
-        __m128i ascii = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(lo, non_ascii), zero),
-                                        _mm_cmpeq_epi16(_mm_and_si128(hi, non_ascii), zero));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(ascii));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii_mask(lo), ascii_mask(hi))));
         if (mask != 0xFFFF) return i + static_cast<std::size_t>(__builtin_ctz(~mask));
     }
-#else
-    for (; i < len && in[i] < 0x80; ++i) out[i] = static_cast<char>(in[i]);
+    if (i + 8 <= len) {
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(units, units));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(ascii_mask(units)));
+        if (mask != 0xFFFF) return i + static_cast<std::size_t>(__builtin_ctz(~mask)) / 2;
+        i += 8;
+    }
+    if (i + 4 <= len) {
+        __m128i units = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
+        int packed = _mm_cvtsi128_si32(_mm_packus_epi16(units, units));
+        std::memcpy(out + i, &packed, 4);
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(ascii_mask(units))) | 0xFF00u;
+        if (mask != 0xFFFF) return i + static_cast<std::size_t>(__builtin_ctz(~mask)) / 2;
+        i += 4;
+    }
 #endif
+    for (; i < len && in[i] < 0x80; ++i) out[i] = static_cast<char>(in[i]);
     return i;
 }
 
@@ -101,18 +114,13 @@ std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out) {
     char* start = out;
     std::size_t i = 0;
     while (i < len) {
-        if (in[i] < 0x80 && len - i >= 16) {
+        if (in[i] < 0x80) {  // text outside ASCII goes on unit by unit without entering the blocks
             std::size_t run = copy_ascii_prefix(in + i, len - i, out);
             i += run;
             out += run;
             if (i == len) break;
         }
         char16_t unit = in[i];
-        if (unit < 0x80) {  // short strings and the last few units, fewer than a block
-            *out++ = static_cast<char>(unit);
-            ++i;
-            continue;
-        }
         char32_t cp = unit;
         ++i;
         if (unit >= 0xD800 && unit <= 0xDBFF) {

@@ -5,9 +5,13 @@
 
 using namespace zel::tree;
 
-namespace {
+namespace zel::tree {
 
-[[noreturn]] void throw_name_too_long() { throw static_cast<ZEL_XML_RESULT>(ZEL_XML_EXCEPTION); }
+void throw_name_too_long() { throw static_cast<ZEL_XML_RESULT>(ZEL_XML_EXCEPTION); }
+
+}  // namespace zel::tree
+
+namespace {
 
 // Appends `child` to `parent` and links it back; frees it and returns nullptr on failure.
 XMLNode* attach(XMLNode* parent, XMLNode* child) {
@@ -38,9 +42,7 @@ ZEL_XML_API XMLNode* XMLCreateDocumentNode(const char* name, XMLNode* node) {
 ZEL_XML_API XMLNode* XMLCreateElementNode(const char* name, XMLNode* parent) {
     if (name == nullptr || parent == nullptr) return nullptr;
     if (!name_fits(name)) throw_name_too_long();
-    XMLNode* element = new_node(XML_ELEMENT_NODE);
-    if (element != nullptr) set_name(element, name);
-    return attach(parent, element);
+    return create_element(parent, name, std::strlen(name), nullptr, nullptr, 0);
 }
 
 }  // extern "C"
@@ -52,6 +54,11 @@ void prepare_document_root(XMLNode* root) {
     root->type = XML_DOCUMENT_NODE;
     release_string(root->value);
     root->value = empty_string;
+}
+
+XMLNode* create_element(XMLNode* parent, const char* name, std::size_t name_len, const char* text,
+                        const AttributeText* attributes, int32_t count) {
+    return attach(parent, new_element(name, name_len, text, attributes, count));
 }
 
 XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len) {

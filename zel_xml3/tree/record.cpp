@@ -101,15 +101,51 @@ XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len) {
     return node;
 }
 
+XMLNode* new_element(const char* name, std::size_t name_len, const char* text, const AttributeText* attributes,
+                     int32_t count) {
+    std::size_t strings = 0;
+    for (int32_t i = 0; i < count; ++i) strings += attributes[i].name_len + attributes[i].value_len + 4;
+    std::size_t sequence = count > 0 ? kSequenceHeader + static_cast<std::size_t>(count) * sizeof(XMLAttr) : 0;
+    auto* node = static_cast<XMLNode*>(std::malloc(sizeof(XMLNode) + sizeof(XMLNode*) + sequence + strings));
+    if (node == nullptr) return nullptr;
+    *node = XMLNode{};
+    node->type = XML_ELEMENT_NODE;
+    node->value = empty_string;
+    node->children = XMLNodeList{inline_children(node), 0, 1};
+    std::memcpy(node->name, name, name_len);
+    node->name[name_len] = '\0';
+    if (count == 0) return node;
+    char* header = reinterpret_cast<char*>(inline_children(node) + 1);
+    header[0] = kInsideBlock;
+    auto* items = reinterpret_cast<XMLAttr*>(header + kSequenceHeader);
+    char* at = reinterpret_cast<char*>(items + count);
+    for (int32_t i = 0; i < count; ++i) {
+        const AttributeText& a = attributes[i];
+        char* name_copy = place_string(at, kInsideBlock, text + a.name_at, a.name_len);
+        at += a.name_len + 2;
+        char* value_copy = place_string(at, kInsideBlock, text + a.value_at, a.value_len);
+        at += a.value_len + 2;
+        items[i] = XMLAttr{name_copy, a.type, value_copy};
+    }
+    node->attributes = XMLAttrList{items, count, count};
+    return node;
+}
+
 namespace {
 
-// Grows a sequence to hold at least `wanted` items: doubling, at least 4, capped at INT32_MAX.
+// The capacity a sequence grows to when it must hold `wanted` items: doubling, at least 4,
+// capped at INT32_MAX.
+int32_t next_capacity(int32_t capacity, int32_t wanted) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    int32_t next = capacity < 4 ? 4 : (capacity > kMax / 2 ? kMax : capacity * 2);
+    return next < wanted ? wanted : next;
+}
+
+// Grows a sequence that is a malloc block of its own to hold at least `wanted` items.
 template <typename T>
 bool grow(T** items, int32_t* capacity, int32_t wanted) {
     if (wanted <= *capacity) return true;
-    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-    int32_t next = *capacity < 4 ? 4 : (*capacity > kMax / 2 ? kMax : *capacity * 2);
-    if (next < wanted) next = wanted;
+    int32_t next = next_capacity(*capacity, wanted);
     T* moved = static_cast<T*>(std::realloc(*items, static_cast<std::size_t>(next) * sizeof(T)));
     if (moved == nullptr) return false;
     *items = moved;
@@ -119,9 +155,31 @@ bool grow(T** items, int32_t* capacity, int32_t wanted) {
 
 bool has_room_for_one_more(int32_t count) { return count < std::numeric_limits<int32_t>::max(); }
 
+// The storage byte of an attribute sequence, at the start of the header before its items.
+char& sequence_storage(XMLAttr* items) { return reinterpret_cast<char*>(items)[-kSequenceHeader]; }
+
+// Grows an attribute sequence to hold at least `wanted` items. One stored inside its
+// element's block moves into a block of its own, which a realloc grows from then on.
+bool grow_attributes(XMLAttrList* list, int32_t wanted) {
+    if (wanted <= list->capacity) return true;
+    int32_t next = next_capacity(list->capacity, wanted);
+    std::size_t size = kSequenceHeader + static_cast<std::size_t>(next) * sizeof(XMLAttr);
+    bool own = list->items == nullptr || sequence_storage(list->items) == kOwnBlock;
+    char* block = static_cast<char*>(own ? std::realloc(list->items ? &sequence_storage(list->items) : nullptr, size)
+                                         : std::malloc(size));
+    if (block == nullptr) return false;
+    auto* items = reinterpret_cast<XMLAttr*>(block + kSequenceHeader);
+    if (!own && list->count > 0)
+        std::memcpy(items, list->items, static_cast<std::size_t>(list->count) * sizeof(XMLAttr));
+    block[0] = kOwnBlock;
+    list->items = items;
+    list->capacity = next;
+    return true;
+}
+
 void release_attributes(XMLAttrList* list) {
     for (int32_t i = 0; i < list->count; ++i) replace_attribute_strings(&list->items[i], nullptr, nullptr);
-    std::free(list->items);
+    if (list->items != nullptr && sequence_storage(list->items) == kOwnBlock) std::free(&sequence_storage(list->items));
     *list = XMLAttrList{nullptr, 0, 0};
 }
 
@@ -188,7 +246,7 @@ bool adopt_content(XMLNode* to, XMLNode* from) {
     const int64_t children = int64_t{to->children.count} + from->children.count;
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
     if (attributes > kMax || children > kMax) return false;
-    if (!grow(&to->attributes.items, &to->attributes.capacity, static_cast<int32_t>(attributes)) ||
+    if (!grow_attributes(&to->attributes, static_cast<int32_t>(attributes)) ||
         !reserve_children(to, static_cast<int32_t>(children)))
         return false;
     if (from->attributes.count > 0)
@@ -242,7 +300,7 @@ XMLAttr* append_attribute(XMLNode* node, const char* name, std::size_t name_len,
     if (!has_room_for_one_more(list->count) ||
         !copy_attribute_strings(name, name_len, value, value_len, &name_copy, &value_copy))
         return nullptr;
-    if (!grow(&list->items, &list->capacity, list->count + 1)) {
+    if (!grow_attributes(list, list->count + 1)) {
         XMLAttr doomed{name_copy, 0, value_copy};
         replace_attribute_strings(&doomed, nullptr, nullptr);
         return nullptr;

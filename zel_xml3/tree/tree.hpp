@@ -54,6 +54,25 @@ XMLNode* new_node(int32_t type);
 // block. nullptr when out of memory.
 XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len);
 
+// Attribute sequences carry a header of this size just before their first item; its first
+// byte says, as a string's does, where the items live: kOwnBlock for a malloc block of their
+// own (starting at the header), kInsideBlock for a sequence stored in its element's block.
+constexpr std::ptrdiff_t kSequenceHeader = alignof(XMLAttr);
+
+// One attribute for new_element: its name and value as byte ranges of one buffer, its type.
+struct AttributeText {
+    std::size_t name_at, name_len, value_at, value_len;
+    int32_t type;
+};
+
+// A fresh element record named `name` (name_len <= kMaxNameLength) holding `count`
+// attributes whose strings are taken from `text`: the record, its attribute sequence and the
+// attributes' strings in one block, so a reader makes an element with one allocation. The
+// sequence moves out when it grows, the strings when they are replaced. nullptr when out of
+// memory.
+XMLNode* new_element(const char* name, std::size_t name_len, const char* text, const AttributeText* attributes,
+                     int32_t count);
+
 // What a record costs a read's memory budget, defined here beside the layout it measures:
 // the record, its text stored after it (with the storage byte and the terminator) or its
 // first child pointer, and its place in the parent's child sequence. An attribute costs its
@@ -64,6 +83,14 @@ inline std::size_t attribute_cost(std::size_t name_bytes, std::size_t value_byte
     return sizeof(XMLAttr) + name_bytes + value_bytes + 4;
 }
 
+// XMLCreateElementNode for a name whose length is known, with attributes as new_element
+// takes them: appends the element to `parent` and returns it; nullptr when out of memory.
+XMLNode* create_element(XMLNode* parent, const char* name, std::size_t name_len, const char* text,
+                        const AttributeText* attributes, int32_t count);
+
+// Throws what the record functions throw for a name of more than kMaxNameLength bytes.
+[[noreturn]] void throw_name_too_long();
+
 // XMLCreateTextNode for a text whose length is known: appends a text record holding a copy
 // of `len` bytes to `parent` and returns it; nullptr when out of memory (nothing appended).
 XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len);
@@ -73,7 +100,9 @@ XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len);
 void prepare_document_root(XMLNode* root);
 
 // Moves the attributes and children of `from` after those of `to`, leaving `from` without
-// either. False when out of memory; nothing moves then.
+// either. False when out of memory; nothing moves then. The attributes of `from` must own
+// their strings (appended with append_attribute, not made by new_element): strings stored in
+// the block of `from` would go with it.
 bool adopt_content(XMLNode* to, XMLNode* from);
 
 // Appends `child` to `parent->children`, growing the sequence geometrically.
