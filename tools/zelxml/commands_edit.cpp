@@ -167,20 +167,40 @@ int cmd_get(const Args& args) {
     return kOk;
 }
 
+namespace {
+
+// What set and delete start from: PATH parsed, FILE read for writing back, and the elements
+// the path selects.
+struct Edit {
+    Path path;
+    Tree tree;
+    std::string bytes;
+    ReadReport report;
+    std::vector<XMLNode*> elements;
+
+    int open(const Args& args) {
+        int code = parse_path_argument(args.words[1], path);
+        if (code != kOk) return code;
+        code = read_for_writing(args, tree, bytes, report);
+        if (code != kOk) return code;
+        elements = select_elements(tree.root(), path, path.steps.size());
+        return kOk;
+    }
+};
+
+}  // namespace
+
 int cmd_set(const Args& args) {
     if (args.words.size() != 3) return fail(kUsage, "set needs FILE, PATH and VALUE (see zelxml set --help)");
     const std::string& value = args.words[2];
     if (!is_utf8(value)) return fail(kUsage, "VALUE is not UTF-8 text");
-    Path path;
-    int code = parse_path_argument(args.words[1], path);
-    if (code != kOk) return code;
-    Tree tree;
-    std::string bytes;
-    ReadReport report;
-    code = read_for_writing(args, tree, bytes, report);
+    Edit edit;
+    int code = edit.open(args);
     if (code != kOk) return code;
     const std::string& file = args.words[0];
-    std::vector<XMLNode*> elements = select_elements(tree.root(), path, path.steps.size());
+    const Path& path = edit.path;
+    std::vector<XMLNode*>& elements = edit.elements;
+    Tree& tree = edit.tree;
     if (path.target == Path::kAttribute) {
         std::vector<XMLNode*> holding;
         for (XMLNode* element : elements)
@@ -204,21 +224,18 @@ int cmd_set(const Args& args) {
                         : set_text(element, value);
         if (!done) return fail(kIoError, "out of memory");
     }
-    return write_back(args, tree.root(), bytes, report, file);
+    return write_back(args, tree.root(), edit.bytes, edit.report, file);
 }
 
 int cmd_delete(const Args& args) {
     if (args.words.size() != 2) return fail(kUsage, "delete needs FILE and PATH (see zelxml delete --help)");
-    Path path;
-    int code = parse_path_argument(args.words[1], path);
-    if (code != kOk) return code;
-    Tree tree;
-    std::string bytes;
-    ReadReport report;
-    code = read_for_writing(args, tree, bytes, report);
+    Edit edit;
+    int code = edit.open(args);
     if (code != kOk) return code;
     const std::string& file = args.words[0];
-    std::vector<XMLNode*> elements = select_elements(tree.root(), path, path.steps.size());
+    const Path& path = edit.path;
+    const std::vector<XMLNode*>& elements = edit.elements;
+    Tree& tree = edit.tree;
     std::size_t removed = 0;
     if (path.target == Path::kAttribute) {
         for (XMLNode* element : elements) removed += XMLRemoveAttrWithKeyName(element, path.attribute.c_str());
@@ -230,7 +247,7 @@ int cmd_delete(const Args& args) {
         removed = remove_elements(tree.root(), elements);
     }
     if (removed == 0) return fail(kDocumentError, file + ": nothing matches " + args.words[1]);
-    return write_back(args, tree.root(), bytes, report, file == "-" ? "-" : file);
+    return write_back(args, tree.root(), edit.bytes, edit.report, file);
 }
 
 }  // namespace zelxml
