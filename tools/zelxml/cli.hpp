@@ -75,6 +75,13 @@ struct ReadOptions {
     bool closing_line = true;  // say "FILE: not a well-formed document" when it is not
     std::string* bytes = nullptr;  // when set, receives the input's bytes (for the notes)
 };
+// The options every command's read takes from the command line: --progress and --quiet.
+inline ReadOptions read_options(const Args& args) {
+    ReadOptions options;
+    options.progress = args.progress;
+    options.quiet = args.quiet;
+    return options;
+}
 // What a read found.
 struct ReadReport {
     long long bytes = 0;         // input size

@@ -12,9 +12,7 @@ namespace {
 int read_for_writing(const Args& args, Tree& tree, std::string& bytes, ReadReport& report) {
     int code = check_encoding(args.encoding);
     if (code != kOk) return code;
-    ReadOptions options;
-    options.progress = args.progress;
-    options.quiet = args.quiet;
+    ReadOptions options = read_options(args);
     options.bytes = &bytes;
     return read_document(args.words[0], tree, options, report);
 }
@@ -135,9 +133,7 @@ int cmd_get(const Args& args) {
     int code = parse_path_argument(args.words[1], path);
     if (code != kOk) return code;
     Tree tree;
-    ReadOptions options;
-    options.progress = args.progress;
-    options.quiet = args.quiet;
+    ReadOptions options = read_options(args);
     ReadReport report;
     code = read_document(args.words[0], tree, options, report);
     if (code != kOk) return code;

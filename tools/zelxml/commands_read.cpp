@@ -48,10 +48,8 @@ int cmd_check(const Args& args) {
     int worst = kOk;
     for (const std::string& path : args.words) {
         Tree tree;
-        ReadOptions options;
-        options.progress = args.progress;
+        ReadOptions options = read_options(args);
         options.valid = args.valid;
-        options.quiet = args.quiet;
         options.closing_line = false;  // the problem lines say it
         ReadReport report;
         int code = read_document(path, tree, options, report);
@@ -67,9 +65,7 @@ int cmd_show(const Args& args) {
     if (args.dom) {
         code = read_with_dom(args.words[0], tree);
     } else {
-        ReadOptions options;
-        options.progress = args.progress;
-        options.quiet = args.quiet;
+        ReadOptions options = read_options(args);
         ReadReport report;
         code = read_document(args.words[0], tree, options, report);
     }
@@ -82,9 +78,7 @@ int cmd_stats(const Args& args) {
     if (args.words.size() != 1) return fail(kUsage, "stats needs exactly one FILE (see zelxml stats --help)");
     const std::string& path = args.words[0];
     Tree tree;
-    ReadOptions options;
-    options.progress = args.progress;
-    options.quiet = args.quiet;
+    ReadOptions options = read_options(args);
     ReadReport report;
     auto start = std::chrono::steady_clock::now();
     int code = read_document(path, tree, options, report);
