@@ -71,9 +71,8 @@ namespace oracle {
 ZEL_XML_RESULT dom_read(const char* fileName, XMLNode* root, int32_t* elementCount, bool* records_budget_ran_out) {
     *records_budget_ran_out = false;
     if (fileName == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
-    ZEL_XML_RESULT result = ZEL_XML_OK;
     zel::read::XMLReadErrorHandler handler;
-    try {
+    return zel::read::run_read(fileName, handler, [&] {
         zel::parser::ParserSafety safety(zel::parser::probe_input_file(fileName).size);
         ParserPtr parser = make_parser(handler, safety);
         parser->resetDocumentPool();
@@ -82,21 +81,8 @@ ZEL_XML_RESULT dom_read(const char* fileName, XMLNode* root, int32_t* elementCou
         zel::tree::prepare_document_root(root);
         if (const xercesc::DOMDocument* document = parser->getDocument())
             convert_document(document, root, elementCount, *safety.records(), records_budget_ran_out);
-    } catch (const xercesc::XMLException& exc) {
-        zel::parser::print_xml_exception(fileName, exc);
-        result = ZEL_XML_EXCEPTION;
-    } catch (const xercesc::DOMException& exc) {
-        zel::parser::print_dom_exception(fileName, static_cast<int>(exc.code));
-        result = ZEL_XML_EXCEPTION;
-    } catch (...) {
-        zel::parser::print_unexpected(fileName);
-        result = ZEL_XML_EXCEPTION;
-    }
-    if (handler.sawErrors()) {
-        zel::parser::print_read_errors_summary();
-        result = ZEL_XML_ERROR;
-    }
-    return result;
+        return static_cast<ZEL_XML_RESULT>(ZEL_XML_OK);
+    });
 }
 
 }  // namespace oracle

@@ -9,7 +9,6 @@
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
-#include <xercesc/dom/DOMException.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
 
@@ -49,9 +48,8 @@ extern "C" {
 
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount) {
     if (fileName == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
-    ZEL_XML_RESULT result = ZEL_XML_OK;
     zel::read::XMLReadErrorHandler handler;
-    try {
+    return zel::read::run_read(fileName, handler, [&] {
         // Outlives the parser, which allocates from it.
         zel::parser::ParserSafety safety(zel::parser::probe_input_file(fileName).size);
         RecordBuilder builder(*safety.records());
@@ -63,26 +61,12 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
             break;
         case RecordBuilder::Outcome::name_too_long:
             zel::parser::print_unexpected(fileName);
-            result = ZEL_XML_EXCEPTION;
-            break;
+            return ZEL_XML_EXCEPTION;
         case RecordBuilder::Outcome::no_document_element:
             break;
         }
-    } catch (const xercesc::XMLException& exc) {
-        zel::parser::print_xml_exception(fileName, exc);
-        result = ZEL_XML_EXCEPTION;
-    } catch (const xercesc::DOMException& exc) {
-        zel::parser::print_dom_exception(fileName, static_cast<int>(exc.code));
-        result = ZEL_XML_EXCEPTION;
-    } catch (...) {
-        zel::parser::print_unexpected(fileName);
-        result = ZEL_XML_EXCEPTION;
-    }
-    if (handler.sawErrors()) {
-        zel::parser::print_read_errors_summary();
-        result = ZEL_XML_ERROR;
-    }
-    return result;
+        return ZEL_XML_OK;
+    });
 }
 
 }  // extern "C"
