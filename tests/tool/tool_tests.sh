@@ -303,6 +303,22 @@ get_set)
     gets "$work/shut/open.xml" "config/server[1]/port" 7
     chmod 755 "$work/shut"
   fi
+  # Interrupted while it writes: the old file or the new one, never a temporary file left.
+  mkdir "$work/big"
+  awk 'BEGIN { print "<list>"; for (i = 0; i < 300000; i++) print "<item n=\"" i "\">value " i "</item>"; print "</list>" }' \
+    > "$work/big/list.xml"
+  "$zelxml" set "$work/big/list.xml" "list/item[1]" changed 2>/dev/null &
+  writer=$!
+  tries=0
+  while [ -z "$(ls -A "$work/big" | grep '^\.zel_xml3_')" ] && kill -0 "$writer" 2>/dev/null && [ $tries -lt 3000 ]; do
+    sleep 0.005
+    tries=$((tries + 1))
+  done
+  kill -TERM "$writer" 2>/dev/null
+  wait "$writer"
+  [ "$(ls -A "$work/big")" = list.xml ] || fail "an interrupted set left $(ls -A "$work/big" | tr '\n' ' ')"
+  first=$("$zelxml" get "$work/big/list.xml" "list/item[1]")
+  [ "$first" = "value 0" ] || [ "$first" = changed ] || fail "an interrupted set left item[1] as '$first'"
   ;;
 delete)
   cp "$data/config.xml" "$work/edit.xml"
