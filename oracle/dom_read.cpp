@@ -39,16 +39,6 @@ ParserPtr make_parser(zel::read::XMLReadErrorHandler& handler, zel::parser::Pars
     return parser;
 }
 
-void parse_local(XercesDOMParser& parser, const char* fileName) {
-    if (!zel::parser::is_remote(fileName)) {
-        parser.parse(fileName);
-        return;
-    }
-    zel::text::Utf16Buffer name;
-    zel::parser::RefusedSource source(name.convert(fileName));
-    parser.parse(source);
-}
-
 void convert_document(const xercesc::DOMDocument* document, XMLNode* root, int32_t* elementCount,
                       zel::parser::MemoryBudget& memory, bool* ran_out) {
     const xercesc::DOMElement* element = document->getDocumentElement();
@@ -76,7 +66,7 @@ ZEL_XML_RESULT dom_read(const char* fileName, XMLNode* root, int32_t* elementCou
         zel::parser::ParserSafety safety(zel::parser::probe_input_file(fileName).size);
         ParserPtr parser = make_parser(handler, safety);
         parser->resetDocumentPool();
-        parse_local(*parser, fileName);
+        zel::parser::parse_local_file(*parser, fileName);
         parser->flushText();
         zel::tree::prepare_document_root(root);
         if (const xercesc::DOMDocument* document = parser->getDocument())

@@ -73,6 +73,18 @@ void free(void* p) {
 
 namespace {
 
+// Runs `op` once with allocation `n` (counted from 0) failing and stores its result; true
+// when the operation got that far, so the failure happened.
+template <typename Op>
+bool run_with_allocation_failing(long n, Op op, bool& result) {
+    countdown = n;
+    injected = false;
+    result = op();
+    bool hit = injected;
+    countdown = -1;
+    return hit;
+}
+
 // Runs `op` with the first, second, ... allocation failing until it succeeds without a
 // failure. After each failed run the live allocation count must be back where it was.
 template <typename Op>
@@ -80,12 +92,8 @@ int fail_each_allocation(Op op) {
     int failures = 0;
     for (long n = 0;; ++n) {
         long before = live;
-        countdown = n;
-        injected = false;
-        bool succeeded = op();
-        bool hit = injected;
-        countdown = -1;
-        if (!hit) {
+        bool succeeded = false;
+        if (!run_with_allocation_failing(n, op, succeeded)) {
             EXPECT_TRUE(succeeded) << "no injected failure, yet the operation failed";
             return failures;
         }
@@ -310,11 +318,8 @@ FailureRun fail_each_allocation_of(const char* name, const std::set<long>& skip,
         if (skip.count(n) != 0) continue;
         long before = live;
         long global_before = global_live;
-        countdown = n;
-        injected = false;
-        bool whole = op();
-        bool hit = injected;
-        countdown = -1;
+        bool whole = false;
+        bool hit = run_with_allocation_failing(n, op, whole);
         check(whole);
         if (!hit) {
             EXPECT_TRUE(whole) << name << ": no injected failure, yet the operation failed";

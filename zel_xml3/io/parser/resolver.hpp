@@ -1,6 +1,8 @@
 // The entity resolver every reader's parser gets: it never lets the parser reach the network.
 #pragma once
 
+#include "text/utf.hpp"
+
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/InputSource.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
@@ -35,5 +37,18 @@ public:
     explicit RefusedSource(const XMLCh* systemId) : InputSource(systemId) {}
     xercesc::BinInputStream* makeStream() const override { return nullptr; }
 };
+
+// Parses the document `fileName` names. A name the parser would fetch over the network is
+// parsed as an input that cannot be opened, so the read fails exactly as for a missing file.
+template <typename Parser>
+void parse_local_file(Parser& parser, const char* fileName) {
+    if (!is_remote(fileName)) {
+        parser.parse(fileName);
+        return;
+    }
+    text::Utf16Buffer name;
+    RefusedSource source(name.convert(fileName));
+    parser.parse(source);
+}
 
 }  // namespace zel::parser

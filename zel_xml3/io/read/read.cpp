@@ -17,18 +17,6 @@ using zel::read::RecordBuilder;
 
 namespace {
 
-// A name the parser would fetch over the network is parsed as an input that cannot be
-// opened, so the read fails exactly as for a missing file.
-void parse_local(SAXParser& parser, const char* fileName) {
-    if (!zel::parser::is_remote(fileName)) {
-        parser.parse(fileName);
-        return;
-    }
-    zel::text::Utf16Buffer name;
-    zel::parser::RefusedSource source(name.convert(fileName));
-    parser.parse(source);
-}
-
 // Parses into `builder` with the document reader's settings: no validation, the library's
 // safety settings, the reader's error handler, and a DTD handler (which does nothing) so that
 // the scanner reads the DTD exactly as it does for a document parser.
@@ -39,7 +27,7 @@ void parse(const char* fileName, zel::parser::ParserSafety& safety, RecordBuilde
     safety.configure(parser, SAXParser::Val_Never, handler);
     parser.setDTDHandler(&dtd_events);
     parser.installAdvDocHandler(&builder);
-    parse_local(parser, fileName);
+    zel::parser::parse_local_file(parser, fileName);
 }
 
 }  // namespace
