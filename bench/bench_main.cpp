@@ -89,6 +89,30 @@ void set_bytes(benchmark::State& state, const Input& in) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(in.document.size()));
 }
 
+// XMLWrite in each encoding measured; the name is the benchmark's and the one-run operation's.
+struct Writer {
+    const char* op;
+    const char* encoding;
+};
+const Writer kWriters[] = {{"XMLWrite", "UTF-8"}, {"XMLWrite_latin1", "ISO-8859-1"}, {"XMLWrite_utf16", "UTF-16"}};
+
+// Every writer makes a new file at `out`: the previous iteration's file is removed outside the
+// timing, since XMLWrite replaces an existing file through a synced temporary one and the
+// other writers simply truncate it. A failed write ends the benchmark with an error.
+template <typename Write>
+void write_loop(benchmark::State& s, const std::string& out, Write write) {
+    for (auto _ : s) {
+        s.PauseTiming();
+        std::remove(out.c_str());
+        s.ResumeTiming();
+        if (!write()) {
+            s.SkipWithError("the write failed");
+            break;
+        }
+    }
+    std::remove(out.c_str());
+}
+
 void register_pairs(const Input& in) {
     using benchmark::RegisterBenchmark;
     const Input* p = &in;
@@ -118,20 +142,27 @@ void register_pairs(const Input& in) {
     })->Unit(benchmark::kMillisecond);
     RegisterBenchmark(("bare_write/" + in.label).c_str(), [p](benchmark::State& s) {
         XMLNode* root = read_tree(*p);
-        std::string out = p->out() + ".bare";
-        for (auto _ : s) zelbench::bare_write(root, out);
-        XMLFreeRootNode(root);
-        std::remove(out.c_str());
-        set_bytes(s, *p);
-    })->Unit(benchmark::kMillisecond);
-    RegisterBenchmark(("XMLWrite/" + in.label).c_str(), [p](benchmark::State& s) {
-        XMLNode* root = read_tree(*p);
         std::string out = p->out();
-        for (auto _ : s) XMLWrite(out.c_str(), "UTF-8", root);
+        write_loop(s, out, [&] { zelbench::bare_write(root, out); return true; });
         XMLFreeRootNode(root);
-        std::remove(out.c_str());
         set_bytes(s, *p);
     })->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(("libxml2_save/" + in.label).c_str(), [p](benchmark::State& s) {
+        void* doc = zelbench::other_tree_read(p->document);
+        std::string out = p->out();
+        write_loop(s, out, [&] { return doc != nullptr && zelbench::other_save(doc, out); });
+        zelbench::other_tree_free(doc);
+        set_bytes(s, *p);
+    })->Unit(benchmark::kMillisecond);
+    for (const Writer& w : kWriters) {
+        RegisterBenchmark((std::string(w.op) + "/" + in.label).c_str(), [p, w](benchmark::State& s) {
+            XMLNode* root = read_tree(*p);
+            std::string out = p->out();
+            write_loop(s, out, [&] { return XMLWrite(out.c_str(), w.encoding, root) == ZEL_XML_OK; });
+            XMLFreeRootNode(root);
+            set_bytes(s, *p);
+        })->Unit(benchmark::kMillisecond);
+    }
     RegisterBenchmark(("XMLFreeRootNode/" + in.label).c_str(), [p](benchmark::State& s) {
         for (auto _ : s) {
             s.PauseTiming();
@@ -178,7 +209,10 @@ void print_table(const std::vector<Input>& inputs, const Collector& c) {
     const Pair pairs[] = {{"XMLRead", "bare_dom", 1.25},
                           {"SAX_XMLMemRead", "bare_sax", 0},
                           {"SAX_XMLMemRead", "libxml2_tree", 1.0},
-                          {"XMLWrite", "bare_write", 1.15}};
+                          {"XMLWrite", "bare_write", 1.15},
+                          {"XMLWrite", "libxml2_save", 0.5},
+                          {"XMLWrite_latin1", "libxml2_save", 1.5},
+                          {"XMLWrite_utf16", "libxml2_save", 1.5}};
     auto at = [&](const std::string& name) {
         auto it = c.ms.find(name);
         return it == c.ms.end() ? -1.0 : it->second;
@@ -234,8 +268,10 @@ void print_dom_curve() {
 // Runs one side of one pair once on `in`; instructions.sh counts what happens inside it with
 // callgrind, which is repeatable where wall-clock time on a shared machine is not.
 // The readers fill `fresh`, an empty root; freeing their records is measured on its own.
-extern "C" __attribute__((noinline)) void zelbench_measured(const char* op, const Input& in, XMLNode* tree,
-                                                            XMLNode* fresh) {
+// The writers write `tree` (libxml2_save: `other`, that library's tree of the same input) to a
+// new file. Returns false when a write fails or `op` is unknown.
+extern "C" __attribute__((noinline)) bool zelbench_measured(const char* op, const Input& in, XMLNode* tree,
+                                                            XMLNode* fresh, void* other) {
     std::string name = op;
     if (name == "XMLRead") {
         XMLRead(in.path.c_str(), fresh, nullptr);
@@ -245,23 +281,33 @@ extern "C" __attribute__((noinline)) void zelbench_measured(const char* op, cons
         SAX_XMLMemRead(in.document.c_str(), fresh, nullptr, nullptr);
     } else if (name == "bare_sax") {
         zelbench::bare_sax_parse(in.document);
-    } else if (name == "XMLWrite") {
-        XMLWrite(in.out().c_str(), "UTF-8", tree);
     } else if (name == "bare_write") {
         zelbench::bare_write(tree, in.out());
+    } else if (name == "libxml2_save") {
+        return other != nullptr && zelbench::other_save(other, in.out());
     } else if (name == "XMLFreeRootNode") {
         XMLFreeRootNode(tree);
+    } else {
+        for (const Writer& w : kWriters)
+            if (name == w.op) return XMLWrite(in.out().c_str(), w.encoding, tree) == ZEL_XML_OK;
+        return false;
     }
+    return true;
 }
 
 int run_once(const char* op, const Input& in) {
     XMLNode* tree = read_tree(in);  // the tree the writers write, or the one freed
     XMLNode* fresh = XMLCreateRootNode();
-    zelbench_measured(op, in, tree, fresh);
+    const bool other_side = std::string(op) == "libxml2_save";
+    void* other = other_side ? zelbench::other_tree_read(in.document) : nullptr;
+    std::remove(in.out().c_str());
+    bool ok = zelbench_measured(op, in, tree, fresh, other);
+    if (other_side) zelbench::other_tree_free(other);
     XMLFreeRootNode(fresh);
     if (std::string(op) != "XMLFreeRootNode") XMLFreeRootNode(tree);
     std::remove(in.out().c_str());
-    return 0;
+    if (!ok) std::printf("zelbench: %s failed or is unknown (input %s)\n", op, in.label.c_str());
+    return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -275,8 +321,11 @@ int main(int argc, char** argv) {
     // The document reader prints a summary line per read; keep it out of the report.
     std::FILE* quiet = std::freopen("/dev/null", "w", stderr);
     std::vector<Input> inputs = make_inputs(sizes);
-    if (const char* op = std::getenv("ZEL_BENCH_ONCE"); op != nullptr && !inputs.empty())
-        return run_once(op, inputs.front());
+    if (const char* op = std::getenv("ZEL_BENCH_ONCE"); op != nullptr && !inputs.empty()) {
+        int status = run_once(op, inputs.front());
+        if (inputs.front().generated) std::remove(inputs.front().path.c_str());
+        return status;
+    }
     for (const Input& in : inputs) register_pairs(in);
     benchmark::Initialize(&argc, argv);
     Collector collector;

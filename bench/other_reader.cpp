@@ -1,6 +1,7 @@
 #include "other_reader.hpp"
 
 #include <libxml/parser.h>
+#include <libxml/tree.h>
 
 namespace zelbench {
 
@@ -11,5 +12,16 @@ void other_tree_parse(const std::string& document) {
 
 void other_init() { xmlInitParser(); }
 void other_cleanup() { xmlCleanupParser(); }
+
+void* other_tree_read(const std::string& document) {
+    return xmlReadMemory(document.data(), static_cast<int>(document.size()), "bench", nullptr,
+                         XML_PARSE_NONET | XML_PARSE_NOBLANKS);
+}
+
+bool other_save(void* doc, const std::string& path) {
+    return xmlSaveFormatFileEnc(path.c_str(), static_cast<xmlDocPtr>(doc), "UTF-8", 1) >= 0;
+}
+
+void other_tree_free(void* doc) { xmlFreeDoc(static_cast<xmlDocPtr>(doc)); }
 
 }  // namespace zelbench

@@ -15,6 +15,7 @@ echo "machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}
 printf '\n%-16s %-14s %-13s %10s %10s %7s %7s\n' library versus input "lib MB/s" "other MB/s" ratio target
 for input in ${ZEL_BENCH_INPUTS:-records-1MB records-32MB text-1MB text-32MB}; do
   for pair in 'bare_dom|XMLRead' 'bare_sax|SAX_XMLMemRead' 'libxml2_tree|SAX_XMLMemRead' 'bare_write|XMLWrite' \
+              'libxml2_save|XMLWrite|XMLWrite_latin1|XMLWrite_utf16' \
               'SAX_XMLMemRead|XMLFreeRootNode|XMLCopyNodeData'; do
     ZEL_BENCH_INPUT=$input ZEL_BENCH_QUIET=1 ZEL_BENCH_NO_HEADER=1 ZEL_BENCH_SECTIONS=table \
       "$bin" --benchmark_filter="^($pair)/$input\$" --benchmark_min_time=0.5 "$@"
