@@ -42,6 +42,12 @@ bool section(const char* name) {
     return sections == nullptr || std::strstr(sections, name) != nullptr;
 }
 
+// A section that runs only when ZEL_BENCH_SECTIONS names it.
+bool named_section(const char* name) {
+    const char* sections = std::getenv("ZEL_BENCH_SECTIONS");
+    return sections != nullptr && std::strstr(sections, name) != nullptr;
+}
+
 // ZEL_BENCH_INPUT may also name an existing file (an absolute path): it is read as it is.
 bool installed_input(std::vector<Input>& inputs) {
     const char* only = std::getenv("ZEL_BENCH_INPUT");
@@ -325,6 +331,17 @@ int main(int argc, char** argv) {
         int status = run_once(op, inputs.front());
         if (inputs.front().generated) std::remove(inputs.front().path.c_str());
         return status;
+    }
+    // The raise of the peak that one write adds after one read (write_memory.sh): in a fresh
+    // process, before anything else runs in it.
+    if (named_section("write-peak")) {
+        const char* reader = std::getenv("ZEL_BENCH_READER");
+        bool ok = !inputs.empty();
+        for (const Input& in : inputs)
+            ok = zelbench::print_write_peak(in.label, in.document, in.path, in.out(), reader ? reader : "XMLRead", 32) && ok;
+        for (const Input& in : inputs)
+            if (in.generated) std::remove(in.path.c_str());
+        return ok ? 0 : 1;
     }
     for (const Input& in : inputs) register_pairs(in);
     benchmark::Initialize(&argc, argv);
