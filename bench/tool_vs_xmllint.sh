@@ -1,5 +1,7 @@
 #!/bin/sh
-# zelxml get and check beside xmllint on one generated markup-dense document, in one run.
+# zelxml get, check, fmt and set beside xmllint on one generated markup-dense document, in one run.
+# fmt and set write a new file; xmllint --format is their peer (for set the nearest one: it reads
+# and writes the whole document too), and xmlstarlet ed for set when it is installed.
 # usage: bench/tool_vs_xmllint.sh [ZELXML] [MEGABYTES]   (xmllint: Debian's libxml2-utils)
 set -eu
 zelxml=${1:-./build/tools/zelxml/zelxml}
@@ -18,11 +20,16 @@ awk -v bytes=$((megabytes * 1000000)) 'BEGIN {
 last=$(grep -o 'id="i[0-9]*"' "$doc" | tail -1 | sed 's/id="\(.*\)"/\1/')
 path="//item[@id='$last']/price"
 echo "document: $(wc -c < "$doc") bytes; path $path"
-# best of three, seconds and peak memory
+out=$work/out.xml
+# best of three, seconds and peak memory; each run starts without $out
 measure() {
   best=""
   for run in 1 2 3; do
-    /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1 || true
+    rm -f "$out"
+    if ! /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1; then
+      echo "failed: $(head -1 "$work/time")"
+      return
+    fi
     now=$(tail -1 "$work/time")
     if [ -z "$best" ] || awk -v a="$now" -v b="$best" 'BEGIN { split(a, x); split(b, y); exit !(x[1] < y[1]) }'; then
       best=$now
@@ -34,3 +41,10 @@ printf '%-44s %s\n' "zelxml get" "$(measure "$zelxml" get "$doc" "$path")"
 printf '%-44s %s\n' "xmllint --xpath" "$(measure xmllint --xpath "$path" "$doc")"
 printf '%-44s %s\n' "zelxml check" "$(measure "$zelxml" check "$doc")"
 printf '%-44s %s\n' "xmllint --noout" "$(measure xmllint --noout "$doc")"
+printf '%-44s %s\n' "zelxml fmt -o OUT" "$(measure "$zelxml" fmt --quiet "$doc" -o "$out")"
+printf '%-44s %s\n' "xmllint --format > OUT (fmt's and set's peer)" "$(measure sh -c 'exec xmllint --format "$1" > "$2"' sh "$doc" "$out")"
+printf '%-44s %s\n' "zelxml set PATH 1.25 -o OUT" "$(measure "$zelxml" set --quiet "$doc" "$path" 1.25 -o "$out")"
+if command -v xmlstarlet > /dev/null; then
+  printf '%-44s %s\n' "xmlstarlet ed -u PATH -v 1.25 > OUT" \
+    "$(measure sh -c 'exec xmlstarlet ed -u "$1" -v 1.25 "$2" > "$3"' sh "$path" "$doc" "$out")"
+fi
