@@ -1,6 +1,8 @@
 // Start-up and shut-down of the parser library under the process-wide library lock.
 #include "zel_xml3.h"
 
+#include "io/parser/lifecycle.hpp"
+
 #include <mutex>
 
 #include <xercesc/util/PlatformUtils.hpp>
@@ -15,6 +17,14 @@ namespace {
 std::recursive_mutex library_lock;
 
 }  // namespace
+
+namespace zel::parser {
+
+// The parser library sets its memory manager when it starts and clears it when it stops for
+// the last time.
+bool library_started() { return xercesc::XMLPlatformUtils::fgMemoryManager != nullptr; }
+
+}  // namespace zel::parser
 
 extern "C" {
 

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+
 namespace zel::parser {
 
 namespace {
@@ -29,6 +32,11 @@ void print_xml_exception(const char* label, const xercesc::XMLException& exc) {
 }
 
 void print_unexpected(const char* label) { std::fprintf(stderr, "\nUnexpected exception during parsing: %s\n", label); }
+
+void print_not_started(const char* label) {
+    std::fprintf(stderr, "\nError during parsing: %s Exception message is: the parser library is not started; call XMLInit first\n",
+                 label);
+}
 
 void print_dom_exception(const char* fileName, int code) {
     std::fprintf(stderr, "\nDOM Error during parsing: %s DOMException code is:  %d\n", fileName, code);
@@ -65,6 +73,18 @@ void print_output_failure(const char* message) {
                   << message << std::endl;
     } catch (...) {
         // As above.
+    }
+}
+
+std::string invalid_character_message() {
+    try {
+        XMLCh text[1024];
+        if (!xercesc::DOMImplementation::loadDOMExceptionMsg(xercesc::DOMException::INVALID_CHARACTER_ERR, text, 1023))
+            return "";
+        text::Utf8Buffer buffer;
+        return buffer.convert(text);
+    } catch (...) {
+        return "";
     }
 }
 

@@ -17,6 +17,8 @@ namespace zel::parser {
 void print_xml_exception(const char* label, const xercesc::XMLException& exc);
 // Any other exception that ended a read or write of `label`.
 void print_unexpected(const char* label);
+// A read or write of `label` called while the parser library is not started.
+void print_not_started(const char* label);
 
 // The document reader's lines: a DOM exception, the closing line after parser errors, the
 // summary of a complete read, and one diagnostic of the parser.
@@ -30,6 +32,9 @@ void print_read_diagnostic(Severity severity, const char* systemId, int line, in
 // error stream, flushed each line), and an output or encoding that cannot be used.
 void print_write_problem(xercesc::DOMError::ErrorSeverity severity, const char* message);
 void print_output_failure(const char* message);
+// The serialiser's text for a value holding a character XML does not allow ("" when there
+// is no memory for it).
+std::string invalid_character_message();
 
 // The warning for a remote DTD or entity that is read as empty; the system identifier follows.
 constexpr char16_t kRemoteNotFetched[] = u"remote DTD or entity not fetched: ";

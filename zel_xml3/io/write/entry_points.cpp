@@ -1,26 +1,131 @@
-// XMLWrite and XMLWriteFH: the records become a DOM document, which the serialiser writes.
+// XMLWrite and XMLWriteFH: the tree is checked, then written in one walk over its records.
 #include "zel_xml3.h"
 
+#include "io/parser/lifecycle.hpp"
 #include "io/parser/messages.hpp"
 #include "io/parser/safety.hpp"
-#include "io/write/serialize.hpp"
-#include "io/write/build.hpp"
+#include "io/write/depth.hpp"
+#include "io/write/document_writer.hpp"
+#include "io/write/encoder.hpp"
+#include "io/write/file_target.hpp"
+#include "io/write/tree_check.hpp"
 #include "text/utf.hpp"
 
 #include <cstdio>
+#include <optional>
+#include <string>
+
+#include <xercesc/dom/DOMError.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLString.hpp>
 
 namespace {
 
-ZEL_XML_RESULT write_document(const XMLNode* root, const char* encoding, const zel::write::Output& output) {
-    // Outlives the document, the serialiser and the exceptions they throw, all of which
-    // allocate from it; it frees whatever they leave behind.
-    zel::parser::CappedMemory memory(zel::parser::CappedMemory::kNoCap);
+using zel::write::FileTarget;
+
+// Where a document goes: the file `path`, or `stream` when it is not null; `label` names it
+// in messages (the file name, or the stream's descriptor).
+struct Output {
+    const char* path;
+    std::FILE* stream;
+    std::string label;
+
+    static Output file(const char* path) { return Output{path, nullptr, path != nullptr ? path : "(null)"}; }
+    static Output to_stream(std::FILE* stream) {
+        return Output{nullptr, stream, std::to_string(stream != nullptr ? fileno(stream) : -1)};
+    }
+    bool present() const { return stream != nullptr || (path != nullptr && path[0] != '\0'); }
+};
+
+// The encoding names that leave the byte order open: output in them starts with a mark, in
+// the machine's byte order as the transcoder writes it. Every other name (UTF-8, UTF-16LE,
+// UTF-16BE, ...) gets none.
+bool takes_byte_order_mark(const char16_t* encoding) {
+    static const char16_t* const kMarked[] = {u"UTF-16", u"UCS-2", u"ISO-10646-UCS-2",
+                                              u"UTF-32", u"UCS-4", u"ISO-10646-UCS-4"};
+    if (encoding == nullptr) return false;
+    for (const char16_t* name : kMarked)
+        if (xercesc::XMLString::compareIStringASCII(encoding, name) == 0) return true;
+    return false;
+}
+
+void print_output_failure(const xercesc::XMLException& exc) {
+    zel::text::Utf8Buffer message;
+    const char* text = "";
+    try {
+        text = message.convert(exc.getMessage());
+    } catch (...) {
+        // No memory for the message: the heading still goes out.
+    }
+    zel::parser::print_output_failure(text);
+}
+
+// What was gathered goes to the target and on to its stream, as far as it got.
+void deliver(zel::write::BlockSink& sink, FileTarget& target) {
+    sink.flush_block();
+    target.flush();
+}
+
+// Writes a tree check_tree found writable to an output that is present. A parser-library
+// exception here (unknown encoding, output that cannot be opened or written) is printed as
+// an output failure; nothing is written for an unknown encoding.
+ZEL_XML_RESULT emit(const XMLNode* root, const zel::write::TreeCheck& check, const char* encoding,
+                    const Output& output, xercesc::MemoryManager* memory) {
+    using xercesc::DOMError;
     try {
         zel::text::Utf16Buffer encoding16;
         const char16_t* encoding_name = encoding != nullptr ? encoding16.convert(encoding) : nullptr;
-        zel::write::BuiltDocument built = zel::write::build_document(root, &memory);
+        zel::write::BlockSink sink;
+        auto encoder = zel::write::make_encoder(encoding_name, sink, memory);
+        std::optional<FileTarget> target;
+        if (output.stream != nullptr)
+            target.emplace(output.stream);
+        else
+            target.emplace(output.path);
+        sink.attach(*target);
+        try {
+            zel::write::write_document(root, check, takes_byte_order_mark(encoding_name),
+                                       encoding != nullptr ? encoding : "UTF-8", *encoder);
+            sink.flush_block();
+        } catch (const zel::write::CharacterNotAllowed&) {
+            zel::parser::print_write_problem(DOMError::DOM_SEVERITY_FATAL_ERROR,
+                                             zel::parser::invalid_character_message().c_str());
+            deliver(sink, *target);
+            zel::parser::print_unexpected(output.label.c_str());
+            return ZEL_XML_EXCEPTION;
+        } catch (const zel::write::NameNotRepresentable& refused) {
+            zel::parser::print_write_problem(DOMError::DOM_SEVERITY_FATAL_ERROR, refused.message.c_str());
+            deliver(sink, *target);
+            target->abandon();  // a document cut short never replaces what was there
+            return ZEL_XML_EXCEPTION;
+        } catch (const xercesc::XMLException&) {
+            target->flush();
+            throw;
+        }
+        target->finish();
+        return ZEL_XML_OK;
+    } catch (const xercesc::XMLException& exc) {
+        print_output_failure(exc);
+        return ZEL_XML_EXCEPTION;
+    }
+}
+
+ZEL_XML_RESULT write_document(const XMLNode* root, const char* encoding, const Output& output) {
+    if (!zel::parser::library_started()) {
+        zel::parser::print_not_started(output.label.c_str());
+        return ZEL_XML_EXCEPTION;
+    }
+    // Outlives the formatter and the exceptions it throws, which allocate from it; it frees
+    // whatever they leave behind.
+    zel::parser::CappedMemory memory(zel::parser::CappedMemory::kNoCap);
+    try {
+        zel::write::TreeCheck check = zel::write::check_tree(root, zel::write::max_write_depth());
+        if (!check.writable) {
+            zel::parser::print_unexpected(output.label.c_str());
+            return ZEL_XML_EXCEPTION;
+        }
         if (!output.present()) return ZEL_XML_OK;
-        return zel::write::serialize(built, output, encoding_name) ? ZEL_XML_OK : ZEL_XML_EXCEPTION;
+        return emit(root, check, encoding, output, &memory);
     } catch (const xercesc::XMLException& exc) {
         zel::parser::print_xml_exception(output.label.c_str(), exc);
     } catch (...) {
@@ -36,7 +141,7 @@ extern "C" {
 ZEL_XML_API ZEL_XML_RESULT XMLWrite(const char* fileName, const char* encoding, const XMLNode* root) {
     if (root == nullptr) return ZEL_XML_EXCEPTION;
     try {
-        return write_document(root, encoding, zel::write::Output::file(fileName));
+        return write_document(root, encoding, Output::file(fileName));
     } catch (...) {
         return ZEL_XML_EXCEPTION;  // no memory for the output's label
     }
@@ -45,7 +150,7 @@ ZEL_XML_API ZEL_XML_RESULT XMLWrite(const char* fileName, const char* encoding, 
 ZEL_XML_API ZEL_XML_RESULT XMLWriteFH(void* fileHandle, const char* encoding, const XMLNode* root) {
     if (root == nullptr) return ZEL_XML_EXCEPTION;
     try {
-        return write_document(root, encoding, zel::write::Output::to_stream(static_cast<std::FILE*>(fileHandle)));
+        return write_document(root, encoding, Output::to_stream(static_cast<std::FILE*>(fileHandle)));
     } catch (...) {
         return ZEL_XML_EXCEPTION;  // no memory for the output's label
     }

@@ -1,0 +1,84 @@
+// Turning the pieces of a document (markup, names, text, attribute values, all UTF-8) into
+// bytes of the output encoding, escaped as the parser library's formatter escapes them, and
+// gathering those bytes into large blocks for the output target.
+#pragma once
+
+#include "text/utf.hpp"
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <xercesc/framework/MemoryManager.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
+
+namespace zel::write {
+
+// Thrown when an element name holds a character the output encoding cannot hold; carries the
+// transcoder's message.
+struct NameNotRepresentable {
+    std::string message;
+};
+
+// Collects output in blocks of kBlockBytes and hands each full block to the attached target,
+// so the target sees a few large writes rather than one per piece. Also a format target
+// itself, for the parser library's formatter.
+class BlockSink : public xercesc::XMLFormatTarget {
+public:
+    static constexpr std::size_t kBlockBytes = 64 * 1024;
+
+    BlockSink() : block_(kBlockBytes) {}
+    // Where full blocks go; attached before the first byte is written.
+    void attach(xercesc::XMLFormatTarget& target) { target_ = &target; }
+
+    void append(const char* bytes, std::size_t count) {
+        if (count <= kBlockBytes - used_) {
+            std::memcpy(block_.data() + used_, bytes, count);
+            used_ += count;
+        } else {
+            append_in_parts(bytes, count);
+        }
+    }
+
+    // Hands what is gathered to the target. Throws what the target throws.
+    void flush_block();
+
+    void writeChars(const XMLByte* bytes, XMLSize_t count, xercesc::XMLFormatter*) override {
+        append(reinterpret_cast<const char*>(bytes), count);
+    }
+
+private:
+    void append_in_parts(const char* bytes, std::size_t count);
+
+    xercesc::XMLFormatTarget* target_ = nullptr;
+    std::vector<char> block_;
+    std::size_t used_ = 0;
+};
+
+// Writes document pieces in one output encoding. Markup is ASCII and never escaped; names are
+// not escaped; text escapes & < > and CR; attribute values escape & < " and TAB, LF, CR. A
+// character the encoding cannot hold becomes a character reference, except in an element
+// name, where it throws NameNotRepresentable. Every piece is UTF-8 known to be well formed.
+class Encoder {
+public:
+    virtual ~Encoder() = default;
+    virtual void markup(const char* ascii, std::size_t len) = 0;
+    virtual void element_name(const char* name, std::size_t len) = 0;
+    virtual void attribute_name(const char* name) = 0;
+    virtual void text(const char* value) = 0;
+    virtual void attribute_value(const char* value) = 0;
+    // The byte-order mark, U+FEFF in the encoding.
+    virtual void byte_order_mark() = 0;
+
+    void markup(const char* ascii) { markup(ascii, std::char_traits<char>::length(ascii)); }
+};
+
+// The encoder for `encoding` (null: UTF-8) writing into `sink`. UTF-8 output is escaped and
+// copied byte by byte; every other encoding goes through the parser library's formatter and
+// transcoder, which decide the character references. Throws TranscodingException for an
+// encoding the parser library does not know. `memory` must outlive the encoder.
+std::unique_ptr<Encoder> make_encoder(const char16_t* encoding, BlockSink& sink, xercesc::MemoryManager* memory);
+
+}  // namespace zel::write
