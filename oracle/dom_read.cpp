@@ -5,7 +5,7 @@
 #include "io/parser/input_file.hpp"
 #include "io/parser/messages.hpp"
 #include "io/parser/safety.hpp"
-#include "io/read/errors.hpp"
+#include "io/read/error_handler.hpp"
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 

@@ -162,7 +162,7 @@ TEST_F(DomRead, MillionLevelDocumentReadsWithoutRecursion) {
 
 }  // namespace
 
-#include "io/read/errors.hpp"
+#include "io/read/error_handler.hpp"
 
 #include <xercesc/sax/SAXParseException.hpp>
 

@@ -1,9 +1,13 @@
 // Start-up and shut-down: nesting, and concurrent calls from several threads.
+#include "io_helpers.hpp"
 #include "zel_xml3.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -67,6 +71,43 @@ TEST(Lifecycle, TreeFunctionsNeedNoStartUp) {
     EXPECT_EQ(XMLGetChildrenCount(copy), 1);
     XMLFreeRootNode(copy);
     XMLFreeRootNode(root);
+}
+
+// Every read and write while the parser library is stopped, before the first XMLInit and
+// after the last XMLTerm: 4 and one line naming the input or output, nothing written.
+TEST(Lifecycle, ReadsAndWritesWhileStoppedReturn4) {
+    ASSERT_FALSE(parser_library_started());
+    ScratchFile doc("<d a=\"1\"><e>x</e></d>");
+    const std::string path = doc.path();
+    const std::string out = path + ".out";
+    const uint16_t wide[] = {'<', 'd', '/', '>', 0};
+    const std::string tail = " Exception message is: the parser library is not started; call XMLInit first\n";
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        XMLNode* root = XMLCreateRootNode();
+        XMLCreateDocumentNode("d", root);
+        std::FILE* stream = std::tmpfile();
+        ASSERT_NE(stream, nullptr);
+        const std::pair<std::string, std::function<ZEL_XML_RESULT()>> calls[] = {
+            {path, [&] { return XMLRead(path.c_str(), root, nullptr); }},
+            {path, [&] { return SAX_XMLRead(path.c_str(), root, nullptr, nullptr); }},
+            {"Memory Buffer", [&] { return SAX_XMLMemRead("<d/>", root, nullptr, nullptr); }},
+            {"Memory Buffer", [&] { return SAX_XMLMemWideCharRead(wide, root, nullptr, nullptr); }},
+            {out, [&] { return XMLWrite(out.c_str(), "UTF-8", root); }},
+            {std::to_string(fileno(stream)), [&] { return XMLWriteFH(stream, "UTF-8", root); }},
+        };
+        for (const auto& [label, call] : calls) {
+            ZEL_XML_RESULT result = -1;
+            EXPECT_EQ(capture_stderr([&] { result = call(); }), "\nError during parsing: " + label + tail);
+            EXPECT_EQ(result, ZEL_XML_EXCEPTION) << label;
+        }
+        EXPECT_EQ(std::ftell(stream), 0L);
+        EXPECT_NE(access(out.c_str(), F_OK), 0) << "nothing written";
+        EXPECT_EQ(XMLGetChildrenCount(root), 0);
+        std::fclose(stream);
+        XMLFreeRootNode(root);
+        XMLInit();  // one full cycle, then the same again
+        XMLTerm();
+    }
 }
 
 TEST(Lifecycle, VersionsAreTheBuiltOnesAndNeedNoInit) {

@@ -365,10 +365,14 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
  * write gives 4 and is never replaced through its folder. A new file that cannot be written
  * whole (a name the encoding cannot hold, a full disk) is removed. Devices and pipes are
  * written directly.
- * Depth: the serialiser needs stack for every element level, so a write accepts at most
- * min(32,000, (stack left on the calling thread - 128 KB) / 240 bytes) levels: 32,000 on
- * an 8 MB stack, about 1,600 on a 512 KB thread. A deeper tree gives 4 and "Unexpected
- * exception" before anything is written. The same holds for XMLWriteFH. */
+ * Depth: a write accepts at most min(32,000, (stack left on the calling thread - 128 KB) /
+ * 240 bytes) levels: 32,000 on an 8 MB stack, about 1,600 on a 512 KB thread. A deeper tree
+ * gives 4 and "Unexpected exception" before anything is written. The same holds for
+ * XMLWriteFH.
+ * Before XMLInit, or after the last XMLTerm, both return 4 and print "Error during parsing:
+ * <file name or descriptor> Exception message is: the parser library is not started; call
+ * XMLInit first"; so do the readers (XMLRead and the SAX_ functions), naming their input
+ * (SAX_XMLRead still returns 9 first for a file it cannot open). */
 ZEL_XML_API ZEL_XML_RESULT XMLWrite(const char* fileName, const char* encoding, const XMLNode* root);
 
 /* As XMLWrite, but writes through `fileHandle`, a C `FILE*` open for writing: the document

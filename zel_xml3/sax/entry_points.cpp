@@ -1,6 +1,7 @@
 // The event-driven readers: a file, a byte buffer or a UTF-16 buffer parsed by the SAX
 // parser into the caller's root through a SAXTreeHandler.
 #include "io/parser/input_file.hpp"
+#include "io/parser/lifecycle.hpp"
 #include "io/parser/messages.hpp"
 #include "io/parser/safety.hpp"
 #include "sax/tree_handler.hpp"
@@ -30,6 +31,10 @@ constexpr const char* kBufferLabel = "Memory Buffer";
 template <typename Parse>
 ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, int32_t* count,
                              std::uint64_t input_size, const char* label, Parse parse) {
+    if (!zel::parser::library_started()) {
+        zel::parser::print_not_started(label);
+        return ZEL_XML_EXCEPTION;
+    }
     try {
         // Outlives the parser, which allocates from it; the parser dies with this block, so
         // one that ran out of its memory is never used again.

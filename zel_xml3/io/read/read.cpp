@@ -2,10 +2,11 @@
 #include "zel_xml3.h"
 
 #include "io/parser/input_file.hpp"
+#include "io/parser/lifecycle.hpp"
 #include "io/parser/messages.hpp"
 #include "io/parser/safety.hpp"
-#include "io/read/builder.hpp"
-#include "io/read/errors.hpp"
+#include "io/read/record_builder.hpp"
+#include "io/read/error_handler.hpp"
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
@@ -36,6 +37,10 @@ extern "C" {
 
 ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t* elementCount) {
     if (fileName == nullptr || root == nullptr) return ZEL_XML_EXCEPTION;
+    if (!zel::parser::library_started()) {
+        zel::parser::print_not_started(fileName);
+        return ZEL_XML_EXCEPTION;
+    }
     zel::read::XMLReadErrorHandler handler;
     return zel::read::run_read(fileName, handler, [&] {
         // Outlives the parser, which allocates from it.

@@ -1,4 +1,6 @@
-// How deep a tree the calling thread can write: the serialiser recurses once per level.
+// How deep a tree the calling thread may write. The writer keeps an explicit stack and needs
+// no call stack per level; the limit is the one the library has always applied (its writer
+// once recursed per level), so the same trees are written and refused.
 #pragma once
 
 #include <cstddef>
@@ -6,11 +8,11 @@
 
 namespace zel::write {
 
-// The serialiser recurses once per element level: about 128 bytes of stack a level on the
-// machine this was measured on (it crashed at 65,469 levels on an 8 MB stack; a test measures
-// the figure again). A write reserves kStackBytesPerLevel a level, nearly twice that, plus
-// kStackReserve for the frames that do not repeat, out of what is left of the calling
-// thread's stack, and never goes past kMaxWriteDepth, which an 8 MB stack allows.
+// The limit: about 128 bytes of stack a level were measured for the recursive serialiser the
+// reference writer in oracle/ still uses (it crashed at 65,469 levels on an 8 MB stack). A
+// write reserves kStackBytesPerLevel a level, nearly twice that, plus kStackReserve for the
+// frames that do not repeat, out of what is left of the calling thread's stack, and never
+// goes past kMaxWriteDepth, which an 8 MB stack allows.
 constexpr std::size_t kMaxWriteDepth = 32000;
 constexpr std::size_t kStackBytesPerLevel = 240;
 constexpr std::size_t kStackReserve = 128 * 1024;

@@ -1,4 +1,4 @@
-#include "io/read/errors.hpp"
+#include "io/read/error_handler.hpp"
 
 #include "io/parser/messages.hpp"
 

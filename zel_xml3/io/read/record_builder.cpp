@@ -1,4 +1,4 @@
-#include "io/read/builder.hpp"
+#include "io/read/record_builder.hpp"
 
 #include "tree/tree.hpp"
 
