@@ -42,7 +42,7 @@ printf '%-44s %s\n' "xmllint --xpath" "$(measure xmllint --xpath "$path" "$doc")
 printf '%-44s %s\n' "zelxml check" "$(measure "$zelxml" check "$doc")"
 printf '%-44s %s\n' "xmllint --noout" "$(measure xmllint --noout "$doc")"
 printf '%-44s %s\n' "zelxml fmt -o OUT" "$(measure "$zelxml" fmt --quiet "$doc" -o "$out")"
-printf '%-44s %s\n' "xmllint --format > OUT (fmt's and set's peer)" "$(measure sh -c 'exec xmllint --format "$1" > "$2"' sh "$doc" "$out")"
+printf '%-44s %s\n' "xmllint --format > OUT (peer of fmt and set)" "$(measure sh -c 'exec xmllint --format "$1" > "$2"' sh "$doc" "$out")"
 printf '%-44s %s\n' "zelxml set PATH 1.25 -o OUT" "$(measure "$zelxml" set --quiet "$doc" "$path" 1.25 -o "$out")"
 if command -v xmlstarlet > /dev/null; then
   printf '%-44s %s\n' "xmlstarlet ed -u PATH -v 1.25 > OUT" \
