@@ -24,6 +24,21 @@ std::size_t utf16_to_utf8(const char16_t* in, std::size_t len, char* out);
 // (when given) if some bytes were not UTF-8 and became U+FFFD.
 std::size_t utf8_to_utf16(const char* in, std::size_t len, char16_t* out, bool* malformed = nullptr);
 
+// Decodes the sequence at `at`, which must be well-formed UTF-8, into *code_point; returns
+// its length in bytes.
+inline std::size_t decode_utf8(const unsigned char* at, char32_t* code_point) {
+    unsigned char lead = at[0];
+    if (lead < 0x80) {
+        *code_point = lead;
+        return 1;
+    }
+    std::size_t len = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t cp = lead & (0x7F >> len);
+    for (std::size_t i = 1; i < len; ++i) cp = (cp << 6) | (at[i] & 0x3F);
+    *code_point = cp;
+    return len;
+}
+
 // Length of a zero-terminated UTF-16 string, in units (char16_t, or uint16_t at the C API).
 template <typename Unit>
 std::size_t utf16_length(const Unit* text) {

@@ -51,9 +51,11 @@ int compare_names(const char* a, const char* b) {
     return x < y ? -1 : 1;
 }
 
+// `Out` is the encoder's type: Utf8Encoder, whose calls are inlined, or any Encoder.
+template <typename Out>
 class Writer {
 public:
-    Writer(Encoder& out, const TreeCheck& check) : out_(out), pretty_(!check.mixed), careful_(check.forbidden_characters) {}
+    Writer(Out& out, const TreeCheck& check) : out_(out), pretty_(!check.mixed), careful_(check.forbidden_characters) {}
 
     void run(const XMLNode* root, bool marked, const char* encoding_name) {
         if (marked) out_.byte_order_mark();
@@ -194,7 +196,7 @@ private:
         if (count > 0) out_.markup(spaces_.data(), count);
     }
 
-    Encoder& out_;
+    Out& out_;
     const bool pretty_;
     const bool careful_;
     std::vector<Frame> stack_;
@@ -209,8 +211,13 @@ private:
 
 void write_document(const XMLNode* root, const TreeCheck& check, bool marked, const char* encoding_name,
                     Encoder& encoder) {
-    Writer writer(encoder, check);
-    writer.run(root, marked, encoding_name);
+    if (auto* utf8 = dynamic_cast<Utf8Encoder*>(&encoder)) {
+        Writer<Utf8Encoder> writer(*utf8, check);
+        writer.run(root, marked, encoding_name);
+    } else {
+        Writer<Encoder> writer(encoder, check);
+        writer.run(root, marked, encoding_name);
+    }
 }
 
 }  // namespace zel::write

@@ -33,6 +33,14 @@ public:
     // Where full blocks go; attached before the first byte is written.
     void attach(xercesc::XMLFormatTarget& target) { target_ = &target; }
 
+    // Room for `count` more bytes (at most kBlockBytes) at the returned position; commit()
+    // then says how many were used.
+    char* room(std::size_t count) {
+        if (count > kBlockBytes - used_) flush_block();
+        return block_.data() + used_;
+    }
+    void commit(std::size_t count) { used_ += count; }
+
     void append(const char* bytes, std::size_t count) {
         if (count <= kBlockBytes - used_) {
             std::memcpy(block_.data() + used_, bytes, count);
@@ -75,10 +83,32 @@ public:
     void markup(const char* ascii) { markup(ascii, std::char_traits<char>::length(ascii)); }
 };
 
-// The encoder for `encoding` (null: UTF-8) writing into `sink`. UTF-8 output is escaped and
-// copied byte by byte; every other encoding goes through the parser library's formatter and
-// transcoder, which decide the character references. Throws TranscodingException for an
-// encoding the parser library does not know. `memory` must outlive the encoder.
+// UTF-8 out: the records' bytes go out as they stand between the references. Final and
+// inline, so a writer that knows it has this encoder pays no call per piece.
+class Utf8Encoder final : public Encoder {
+public:
+    explicit Utf8Encoder(BlockSink& sink) : sink_(sink) {}
+
+    using Encoder::markup;
+
+    void markup(const char* ascii, std::size_t len) override { sink_.append(ascii, len); }
+    void element_name(const char* name, std::size_t len) override { sink_.append(name, len); }
+    void attribute_name(const char* name) override { sink_.append(name, std::strlen(name)); }
+    void text(const char* value) override;
+    void attribute_value(const char* value) override;
+    void byte_order_mark() override { sink_.append("\xEF\xBB\xBF", 3); }
+
+private:
+    BlockSink& sink_;
+};
+
+// The encoder for `encoding` (null: UTF-8) writing into `sink`: a Utf8Encoder for the parser
+// library's UTF-8 transcoder; else one that escapes as the formatter does and hands the runs
+// between references to the parser library's transcoder (for its own stateless transcoders:
+// the single-byte ones, UTF-16 and UCS-4), or that goes through the formatter itself (for the
+// encodings of the platform's conversion library, whose converters may keep state between
+// calls). Throws TranscodingException for an encoding the parser library does not know.
+// `memory` must outlive the encoder.
 std::unique_ptr<Encoder> make_encoder(const char16_t* encoding, BlockSink& sink, xercesc::MemoryManager* memory);
 
 }  // namespace zel::write

@@ -1,5 +1,6 @@
 #include "io/write/tree_check.hpp"
 
+#include "io/write/scan.hpp"
 #include "text/utf.hpp"
 
 #include <cstdint>
@@ -11,22 +12,6 @@
 namespace zel::write {
 
 namespace {
-
-// Byte classes for the value scan.
-enum : std::uint8_t { kPlain, kEnd, kControl, kNonAscii };
-
-struct ByteClasses {
-    std::uint8_t of[256];
-};
-
-constexpr ByteClasses make_classes() {
-    ByteClasses classes{};
-    classes.of[0] = kEnd;
-    for (int b = 1; b < 0x20; ++b) classes.of[b] = kControl;
-    for (int b = 0x80; b < 0x100; ++b) classes.of[b] = kNonAscii;
-    return classes;
-}
-constexpr ByteClasses kClasses = make_classes();
 
 bool continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
@@ -56,26 +41,23 @@ ValueScan scan_value(const char* value) {
     ValueScan scan;
     if (value == nullptr) return scan;
     const auto* at = reinterpret_cast<const unsigned char*>(value);
+    const unsigned char* end = at + std::strlen(value);
     for (;;) {
-        while (kClasses.of[*at] == kPlain) ++at;
-        switch (kClasses.of[*at]) {
-            case kEnd:
-                return scan;
-            case kControl:
-                scan.forbidden = scan.forbidden || (*at != '\t' && *at != '\n' && *at != '\r');
-                ++at;
-                break;
-            default: {
-                char32_t cp = 0;
-                std::size_t len = sequence_length(at, &cp);
-                if (len == 0) {
-                    scan.utf8 = false;
-                    return scan;
-                }
-                scan.forbidden = scan.forbidden || cp == 0xFFFE || cp == 0xFFFF;
-                at += len;
-            }
+        at = find_not_printable_ascii(at, end);
+        if (at == end) return scan;
+        if (*at < 0x20) {
+            scan.forbidden = scan.forbidden || (*at != '\t' && *at != '\n' && *at != '\r');
+            ++at;
+            continue;
         }
+        char32_t cp = 0;
+        std::size_t len = sequence_length(at, &cp);
+        if (len == 0) {
+            scan.utf8 = false;
+            return scan;
+        }
+        scan.forbidden = scan.forbidden || cp == 0xFFFE || cp == 0xFFFF;
+        at += len;
     }
 }
 
