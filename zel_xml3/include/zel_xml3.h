@@ -328,9 +328,10 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
  *   parser also reported errors) and leaves `root` untouched, without an element count (it
  *   builds its records while the parser reads and fills `root` only at the end); the
  *   event-driven readers print their message and return 10, and the records they made so far
- *   stay in the tree. Whatever the parser allocated for a read (or the serialiser for a
+ *   stay in the tree. Whatever the parser allocated for a read (or the transcoder for a
  *   write) is freed when the call returns, even blocks the parser itself never gives back:
- *   repeated reads do not grow the process. */
+ *   repeated reads do not grow the process. A write makes no copy of the tree: it walks the
+ *   records once to check them and once to write them, in 64 KB blocks. */
 
 /* Reads the XML file `fileName` into `root` (normally from XMLCreateRootNode), which becomes
  * the document element; its attributes (type 3, sorted by name as UTF-16 units, defaulted ones
