@@ -1,61 +1,17 @@
 // XMLRead against the reference reader: both read the same file, their results, counts,
 // messages and records are compared.
 #include "dom_read.hpp"
+#include "stderr_capture.hpp"
 
 #include "tree/tree.hpp"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace oracle {
 
 namespace {
-
-// Sends the standard error stream into memory while it lives; text() gives what came.
-class StderrCapture {
-public:
-    StderrCapture() : memory_(memfd_create("oracle_stderr", 0)) {
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        if (memory_ < 0 || saved_ < 0 || dup2(memory_, STDERR_FILENO) < 0) std::abort();
-    }
-    ~StderrCapture() {
-        release();
-        ::close(memory_);
-    }
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
-
-    std::string text() {
-        release();
-        std::string out;
-        char chunk[4096];
-        for (off_t at = 0;;) {
-            ssize_t n = pread(memory_, chunk, sizeof chunk, at);
-            if (n <= 0) break;
-            out.append(chunk, static_cast<std::size_t>(n));
-            at += n;
-        }
-        return out;
-    }
-
-private:
-    void release() {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-        saved_ = -1;
-    }
-
-    int memory_;
-    int saved_ = -1;
-};
 
 void dump_value(std::string& out, const char* text) {
     std::string value(text);

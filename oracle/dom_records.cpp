@@ -1,6 +1,6 @@
 #include "dom_records.hpp"
 
-#include "io/write/walk.hpp"
+#include "dom_walk.hpp"
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
 
@@ -11,7 +11,6 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 
 using xercesc::DOMNode;
-using zel::write::first_element_from;
 
 namespace oracle {
 
