@@ -1,0 +1,385 @@
+// XMLWrite and XMLWriteFH against the reference writer over the parser's document object
+// model (oracle/): the same result, messages and output bytes, to a new file, over an existing
+// one, through a stream and to no output at all, for every document the reader takes from
+// the test data, the fuzz seeds and a few installed files, and for a table of trees built by
+// hand, each in eight encodings.
+#include "dom_write.hpp"
+#include "io/write/depth.hpp"
+#include "io_helpers.hpp"
+#include "tree_helpers.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#ifndef ZEL_FUZZ_CORPUS_DIR
+#error "ZEL_FUZZ_CORPUS_DIR must name the fuzz seed folder"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WriteDifferential : public ParserTest {};
+
+// NULL is UTF-8 by default; UTF-16 takes a byte-order mark; the single-byte ones cannot hold
+// every character, and IBM037 is not ASCII-based.
+const char* const kEncodings[] = {nullptr,      "UTF-8",    "UTF-16",       "UTF-16BE",
+                                  "ISO-8859-1", "US-ASCII", "windows-1252", "IBM037"};
+
+std::string label(const char* encoding) { return encoding != nullptr ? encoding : "NULL"; }
+
+std::vector<std::string> files_under(const std::string& dir) {
+    std::vector<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file()) paths.push_back(entry.path().string());
+    return paths;
+}
+
+// Writing every document the reader takes: the test data and fuzz seeds in all encodings,
+// the installed files too, except the largest, which the reference writes slowly.
+TEST_F(WriteDifferential, EveryDocumentTheReaderTakes) {
+    std::vector<std::string> paths = files_under(ZEL_TEST_DATA_DIR);
+    for (const std::string& seed : files_under(ZEL_FUZZ_CORPUS_DIR "/xml")) paths.push_back(seed);
+    for (const char* dir : {"/usr/share/xml/iso-codes", "/usr/share/dbus-1/interfaces"})
+        if (fs::is_directory(dir))
+            for (const std::string& path : files_under(dir)) paths.push_back(path);
+    for (const char* path : {"/usr/share/dbus-1/session.conf", "/usr/share/dbus-1/system.conf"})
+        if (fs::is_regular_file(path)) paths.push_back(path);
+    const std::string large = "/usr/share/mime/packages/freedesktop.org.xml";
+    if (fs::is_regular_file(large)) paths.push_back(large);
+
+    int documents = 0, written = 0;
+    for (const std::string& path : paths) {
+        Root root = make_root();
+        ZEL_XML_RESULT read = -1;
+        capture_stderr([&] { read = XMLRead(path.c_str(), root.get(), nullptr); });
+        if (read != ZEL_XML_OK) continue;
+        ++documents;
+        for (const char* encoding : kEncodings) {
+            if (path == large && label(encoding) != "UTF-8" && label(encoding) != "UTF-16") continue;
+            ZEL_XML_RESULT result = -1;
+            EXPECT_EQ(oracle::write_differences(root.get(), encoding, &result), "") << path << " in " << label(encoding);
+            written += result == ZEL_XML_OK;
+        }
+    }
+    EXPECT_GT(documents, 30);
+    EXPECT_GT(written, 6 * documents) << "most documents are written whole";
+}
+
+using Shape = std::function<void(XMLNode* root)>;
+
+XMLNode* element(XMLNode* parent, const char* name, const char* text = nullptr) {
+    XMLNode* made = XMLCreateElementNode(name, parent);
+    if (text != nullptr) XMLCreateTextNode(text, made);
+    return made;
+}
+
+XMLNode* typed(XMLNode* parent, int32_t type, const char* name = "t") {
+    XMLNode* made = element(parent, name, "inside");
+    element(made, "child");
+    made->type = type;
+    return made;
+}
+
+void attributes(XMLNode* node, const std::vector<const char*>& names, const char* value = "v") {
+    for (const char* name : names) add_attribute(node, name, value);
+}
+
+// Text and attribute values that exercise escaping and encoding: every character the
+// serialiser escapes, control characters, non-characters, characters beyond Latin-1 and
+// beyond the BMP.
+const char* const kEscapes = "a&b<c>d\"e'f\rg\nh\ti ]]> j]]k";
+const char* const kControls = "c\x01" "d\x1F" "e\x7F" "f\xC2\x80" "g\xC2\x85" "h\xC2\x9F";
+const char* const kNonCharacters = "\xEF\xBF\xBE and \xEF\xBF\xBF";
+const char* const kWide = "\xC3\xA9 \xCE\xB1 \xE2\x82\xAC \xE4\xB8\xAD \xF0\x9F\x98\x80 \xF0\x90\x80\x80";
+
+// Shapes that are written, shapes that are refused, and everything the layout looks at.
+const std::vector<std::pair<const char*, Shape>>& shapes() {
+    static const std::vector<std::pair<const char*, Shape>> table = {
+        {"empty root", [](XMLNode*) {}},
+        {"text-only root", [](XMLNode* r) { XMLCreateTextNode("only text", r); }},
+        {"own values and key setters",
+         [](XMLNode* r) {
+             XMLAddKeyNameValue(r, "k", "own, never written");
+             XMLSetKeyNameValue(r, "s", "as text");
+             XMLSetKeyNameValue(r, "s", "own now");
+             XMLSetNodeStringElement(r, "", "an unnamed child");
+         }},
+        {"attributes out of name order",
+         [](XMLNode* r) {
+             attributes(r, {"z", "B", "a", "A", "_", "Z", "\xC3\xA9", "\xEF\xBD\x81", "\xF0\x90\x80\x80", "b1", "b"});
+             attributes(element(r, "e"), {"y", "x", "\xC3\xA9", "Y"});
+         }},
+        {"two attributes of one name",
+         [](XMLNode* r) {
+             add_attribute(r, "a", "first");
+             add_attribute(r, "b", "between");
+             add_attribute(r, "a", "second");
+         }},
+        {"escapes in text and attributes",
+         [](XMLNode* r) {
+             add_attribute(r, "a", kEscapes);
+             element(r, "t", kEscapes);
+             element(r, "cdata", "]]>");
+             element(r, "ends", "x]]");
+         }},
+        {"control characters", [](XMLNode* r) {
+             add_attribute(r, "a", kControls);
+             element(r, "t", kControls);
+         }},
+        {"control character in an attribute only", [](XMLNode* r) { add_attribute(r, "a", "x\x01y"); }},
+        {"control character in text only", [](XMLNode* r) { element(r, "t", "x\x1Fy"); }},
+        {"non-characters", [](XMLNode* r) {
+             add_attribute(r, "a", kNonCharacters);
+             element(r, "t", kNonCharacters);
+         }},
+        {"characters beyond Latin-1 and the BMP",
+         [](XMLNode* r) {
+             add_attribute(r, "a", kWide);
+             element(r, "t", kWide);
+             XMLCreateTextNode(kWide, element(r, "mixed", "lead "));
+         }},
+        {"Latin-1 characters only", [](XMLNode* r) {
+             add_attribute(r, "a", "\xC3\xA9\xC3\xBF\xC2\xA0");
+             element(r, "t", "\xC3\xA0 \xC3\x9F \xC2\xA4");
+         }},
+        {"text not UTF-8", [](XMLNode* r) { element(r, "t", "caf\xE9"); }},
+        {"attribute value not UTF-8", [](XMLNode* r) { add_attribute(r, "a", "\xFF\xFE"); }},
+        {"encoded surrogate", [](XMLNode* r) { element(r, "t", "\xED\xA0\x80"); }},
+        {"element name not UTF-8", [](XMLNode* r) { element(r, "e\xC0\xAF"); }},
+        {"attribute name not UTF-8", [](XMLNode* r) { add_attribute(r, "a\x80", "1"); }},
+        {"non-ASCII element names",
+         [](XMLNode* r) {
+             element(r, "caf\xC3\xA9", "x");
+             element(r, "\xCE\xB1\xCE\xB2");
+             element(r, "\xE4\xB8\xAD");
+         }},
+        {"element name beyond the BMP", [](XMLNode* r) { element(r, "\xF0\x90\x80\x80"); }},
+        {"non-ASCII attribute name", [](XMLNode* r) { add_attribute(element(r, "e"), "\xC3\xA9t\xC3\xA9", "1"); }},
+        {"name with a leading digit", [](XMLNode* r) { element(r, "1a"); }},
+        {"name with a space", [](XMLNode* r) { element(r, "a b"); }},
+        {"name a=b", [](XMLNode* r) { element(r, "a=b"); }},
+        {"attribute name with a leading digit", [](XMLNode* r) { add_attribute(r, "9", "1"); }},
+        {"attribute name with a space", [](XMLNode* r) { add_attribute(element(r, "e"), "x y", "1"); }},
+        {"empty attribute name", [](XMLNode* r) { add_attribute(r, "", "1"); }},
+        {"empty root name", [](XMLNode* r) { r->name[0] = '\0'; }},
+        {"illegal root name", [](XMLNode* r) { XMLCreateDocumentNode("<r>", r); }},
+        {"prefixed names and xmlns",
+         [](XMLNode* r) {
+             XMLCreateDocumentNode("x:r", r);
+             add_attribute(r, "xmlns:x", "urn:x");
+             add_attribute(r, "xmlns", "urn:d");
+             add_attribute(r, "xml:lang", "en");
+             XMLNode* e = element(r, "y:e", "unbound prefix");
+             add_attribute(e, "z:a", "1");
+             add_attribute(e, "xmlns:", "2");
+         }},
+        {"multi-colon names", [](XMLNode* r) { attributes(element(r, "a:b:c"), {"d:e:f"}); }},
+        {"leading colon", [](XMLNode* r) { element(r, ":a"); }},
+        {"trailing colon", [](XMLNode* r) { element(r, "a:"); }},
+        {"unnamed elements",
+         [](XMLNode* r) {
+             XMLNode* unnamed = element(r, "", "dropped text");
+             add_attribute(unnamed, "lost", "1");
+             XMLSetNodeStringElement(unnamed, "", "own & value");
+             element(r, "named");
+             XMLAppendNodeStringElement(r, "", "appended");
+         }},
+        {"unnamed elements only", [](XMLNode* r) {
+             XMLAppendNodeStringElement(r, "", "a < b");
+             XMLAppendNodeStringElement(r, "", "");
+         }},
+        {"record types 2 to 10 and others below the root",
+         [](XMLNode* r) {
+             element(r, "before");
+             for (int32_t type : {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, -1}) typed(r, type);
+             XMLNode* nested = element(r, "nested");
+             typed(nested, XML_COMMENT_NODE);
+             typed(typed(nested, XML_CDATA_SECTION_NODE), XML_PROCESSING_INSTRUCTION_NODE);
+             element(r, "after");
+         }},
+        {"only other types below the root", [](XMLNode* r) {
+             typed(r, XML_COMMENT_NODE);
+             typed(r, XML_DOCUMENT_TYPE_NODE);
+         }},
+        {"type 11 first", [](XMLNode* r) { typed(r, XML_DOCUMENT_NODE); }},
+        {"type 11 nested", [](XMLNode* r) { typed(element(element(r, "a", "t"), "b"), XML_DOCUMENT_NODE, "d"); }},
+        {"type 11 with a bad name", [](XMLNode* r) { typed(r, XML_DOCUMENT_NODE, "1d"); }},
+        {"text root type", [](XMLNode* r) {
+             element(r, "e", "x");
+             r->type = XML_TEXT_NODE;
+         }},
+        {"mixed content beside element-only content",
+         [](XMLNode* r) {
+             XMLNode* p = element(r, "p", "lead ");
+             element(p, "i", "inner");
+             XMLCreateTextNode(" tail", p);
+             XMLNode* list = element(r, "list");
+             element(list, "item", "1");
+             XMLNode* second = element(list, "item");
+             element(element(second, "sub"), "leaf", "deep");
+             element(second, "empty");
+             XMLNode* inside = element(p, "inside-mixed");
+             element(element(inside, "a"), "b");
+         }},
+        {"mixed content at the root", [](XMLNode* r) {
+             XMLCreateTextNode("top", r);
+             XMLNode* list = element(r, "list");
+             element(element(list, "a"), "b", "x");
+             element(list, "c");
+         }},
+        {"blank text alone", [](XMLNode* r) { element(r, "a", " "); element(r, "b", "\n  "); element(r, "c", "\r"); }},
+        {"empty text alone", [](XMLNode* r) { element(r, "a", ""); }},
+        {"blank text before and after elements", [](XMLNode* r) {
+             XMLCreateTextNode("\n  ", r);
+             element(r, "a");
+             XMLCreateTextNode(" ", r);
+             element(r, "b");
+             XMLCreateTextNode("\r", r);
+         }},
+        {"empty text before an element", [](XMLNode* r) {
+             XMLCreateTextNode("", r);
+             element(r, "a");
+         }},
+        {"empty text at the end of a parent", [](XMLNode* r) {
+             XMLNode* a = element(r, "a");
+             element(a, "b");
+             XMLCreateTextNode("", a);
+             element(r, "c");
+         }},
+        {"several text records in a row", [](XMLNode* r) {
+             XMLCreateTextNode("one", r);
+             XMLCreateTextNode("", r);
+             XMLCreateTextNode(" two", r);
+         }},
+        {"blank text inside element-only content", [](XMLNode* r) {
+             XMLNode* a = element(r, "a");
+             element(a, "b", "x");
+             XMLCreateTextNode("  ", element(a, "c"));
+             element(r, "d", "\n");
+         }},
+        {"10,000 children", [](XMLNode* r) {
+             for (int i = 0; i < 10000; ++i) element(r, i % 3 ? "c" : "d", i % 2 ? "v" : nullptr);
+         }},
+        {"10,000 children beside text", [](XMLNode* r) {
+             for (int i = 0; i < 10000; ++i) {
+                 XMLCreateTextNode(" ", r);
+                 element(r, "c");
+             }
+         }},
+        {"a megabyte of text", [](XMLNode* r) {
+             std::string text;
+             while (text.size() < (1u << 20)) text += "line & <more> \xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\n";
+             element(r, "t", text.c_str());
+             add_attribute(r, "a", text.substr(0, 100000).c_str());
+         }},
+    };
+    return table;
+}
+
+// Each shape in every encoding, under a root named r.
+TEST_F(WriteDifferential, TreesBuiltByHand) {
+    int written = 0, refused = 0;
+    for (const auto& [what, shape] : shapes()) {
+        Root root = make_root("r");
+        shape(root.get());
+        for (const char* encoding : kEncodings) {
+            ZEL_XML_RESULT result = -1;
+            EXPECT_EQ(oracle::write_differences(root.get(), encoding, &result), "") << what << " in " << label(encoding);
+            (result == ZEL_XML_OK ? written : refused)++;
+        }
+    }
+    EXPECT_GT(written, 200);
+    EXPECT_GT(refused, 100);
+}
+
+// Deep chains (see chain): pretty-printed, which indents them; beside text, which does not,
+// at the depth limit and one past it.
+TEST_F(WriteDifferential, DeepTrees) {
+    const std::size_t limit = zel::write::max_write_depth();
+    ASSERT_EQ(limit, zel::write::kMaxWriteDepth);
+    const std::pair<std::size_t, bool> chains[] = {{1500, false}, {3000, true}, {limit, true}, {limit + 1, true}};
+    for (const auto& [levels, mixed] : chains) {
+        Root root = chain(levels, mixed);
+        for (const char* encoding : kEncodings) {
+            // The indented chain is megabytes of spaces: two encodings are enough for it.
+            if (!mixed && label(encoding) != "UTF-8" && label(encoding) != "UTF-16") continue;
+            ZEL_XML_RESULT result = -1;
+            EXPECT_EQ(oracle::write_differences(root.get(), encoding, &result), "")
+                << levels << " levels in " << label(encoding);
+            EXPECT_EQ(result, levels > limit ? ZEL_XML_EXCEPTION : ZEL_XML_OK) << levels;
+        }
+    }
+}
+
+// Fields only a host that fills records itself can set: a name filling the whole buffer with
+// no terminator, NULL strings.
+TEST_F(WriteDifferential, RecordsFilledByHand) {
+    Root root = make_root("r");
+    XMLNode* full = element(root.get(), "x");
+    std::memset(full->name, 'n', sizeof full->name);
+    XMLNode* text = XMLCreateTextNode("t", element(root.get(), "e"));
+    add_attribute(root.get(), "a", "v");
+    char* const text_value = text->value;
+    char* const attr_value = root->attributes.items[0].value;
+    text->value = nullptr;
+    root->attributes.items[0].value = nullptr;
+    for (const char* encoding : kEncodings)
+        EXPECT_EQ(oracle::write_differences(root.get(), encoding), "") << label(encoding);
+
+    char* const attr_name = root->attributes.items[0].name;
+    root->attributes.items[0].name = nullptr;
+    EXPECT_EQ(oracle::write_differences(root.get(), "UTF-8"), "") << "NULL attribute name";
+    root->attributes.items[0].name = attr_name;
+    root->attributes.items[0].value = attr_value;
+    text->value = text_value;
+    full->name[0] = '\0';
+}
+
+// Encodings besides the eight, named in other ways or unknown, with and without mixed
+// content (which the library writes partly itself); outputs that cannot be opened or
+// written. A NULL root gives 4 from both.
+TEST_F(WriteDifferential, OtherEncodingsAndOutputs) {
+    Root pretty = make_root("r");
+    add_attribute(pretty.get(), "a", kWide);
+    element(pretty.get(), "e", kEscapes);
+    Root mixed = make_root("r");
+    XMLCreateTextNode(kWide, mixed.get());
+    element(element(mixed.get(), "e"), "f");
+    for (const XMLNode* root : {pretty.get(), mixed.get()})
+        for (const char* encoding : {"utf-16", "UTF-16LE", "UCS-4", "ISO-10646-UCS-2", "utf-8", "latin1", "",
+                                     "no-such-encoding", "EBCDIC-CP-US"})
+            EXPECT_EQ(oracle::write_differences(root, encoding), "") << encoding;
+
+    char folder_pattern[] = "/tmp/zel_xml3_write_diffXXXXXX";
+    ASSERT_NE(mkdtemp(folder_pattern), nullptr);
+    const std::string folder = folder_pattern;
+    const std::string file = folder + "/doc.xml";
+    const std::string link = folder + "/link.xml";
+    std::ofstream(file) << "old";
+    ASSERT_EQ(symlink("doc.xml", link.c_str()), 0);
+    for (const XMLNode* root : {pretty.get(), mixed.get()}) {
+        for (const std::string& path : {folder, std::string("/proc/version"), std::string("/nonexistent/dir/out.xml"),
+                                        std::string("/dev/full"), std::string("/dev/null"), folder + "/"})
+            EXPECT_EQ(oracle::write_differences_at(path.c_str(), root, "UTF-8"), "") << path;
+        EXPECT_EQ(oracle::write_differences_at(link.c_str(), root, "UTF-16", "old"), "") << link;
+        EXPECT_EQ(oracle::write_differences_at(link.c_str(), root, "no-such-encoding", "old"), "") << link;
+    }
+    std::remove(link.c_str());
+    std::remove(file.c_str());
+    ::rmdir(folder.c_str());
+
+    std::string messages = capture_stderr([&] {
+        EXPECT_EQ(XMLWrite(file.c_str(), "UTF-8", nullptr), oracle::dom_write(file.c_str(), "UTF-8", nullptr));
+        EXPECT_EQ(XMLWriteFH(stderr, "UTF-8", nullptr), oracle::dom_write_fh(stderr, "UTF-8", nullptr));
+    });
+    EXPECT_EQ(messages, "");
+}
+
+}  // namespace
