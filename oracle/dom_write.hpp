@@ -25,6 +25,9 @@ ZEL_XML_RESULT dom_write_fh(void* fileHandle, const char* encoding, const XMLNod
 // receives the library's result for the new file.
 std::string write_differences(const XMLNode* root, const char* encoding, ZEL_XML_RESULT* result = nullptr);
 
+// The stream part of write_differences alone, the quickest: for the fuzz target.
+std::string stream_differences(const XMLNode* root, const char* encoding);
+
 // The same comparison for XMLWrite to `path` as given (a folder, a file that cannot be
 // written, ...): result, messages, and the file's bytes afterwards when it is a regular file.
 // When `old` is not null, `path` is filled with it before each writer runs. A file that was

@@ -149,7 +149,11 @@ private:
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
         folder_ = pattern;
         path_ = folder_ + "/out.xml";
-        int fd = memfd_create("zel_xml3_write_compare", 0);
+        // Above the standard descriptors, which a fuzzer may have closed: the capture of the
+        // standard error stream must never take the stream's descriptor.
+        int made = memfd_create("zel_xml3_write_compare", 0);
+        int fd = made >= 0 ? fcntl(made, F_DUPFD_CLOEXEC, 3) : -1;
+        if (made >= 0) ::close(made);
         stream_ = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
         if (stream_ == nullptr) std::abort();
     }
@@ -164,34 +168,19 @@ private:
     std::FILE* stream_;
 };
 
+// Runs `runner` for the library's writer, then for the reference: "" when the runs agree.
+template <typename Runner>
+std::string both(const char* what, Runner runner) {
+    Run mine = runner(true);
+    Run reference = runner(false);
+    return compare(what, mine, reference);
+}
+
 }  // namespace
 
-std::string write_differences(const XMLNode* root, const char* encoding, ZEL_XML_RESULT* result) {
+std::string stream_differences(const XMLNode* root, const char* encoding) {
     Targets& targets = Targets::get();
-    const char* path = targets.path();
-    std::string difference;
-    auto check = [&](const char* what, auto runner) {
-        if (!difference.empty()) return;
-        Run pair[2];
-        for (bool library : {true, false}) pair[library ? 0 : 1] = runner(library);
-        difference = compare(what, pair[0], pair[1]);
-    };
-
-    check("new file", [&](bool library) {
-        std::remove(path);
-        Run out = run([&] { return library ? XMLWrite(path, encoding, root) : dom_write(path, encoding, root); });
-        out.output = targets.file_output();
-        if (library && result != nullptr) *result = out.result;
-        return out;
-    });
-    check("existing file", [&](bool library) {
-        put(path, "old");
-        Run out = run([&] { return library ? XMLWrite(path, encoding, root) : dom_write(path, encoding, root); });
-        out.output = targets.file_output();
-        return out;
-    });
-    std::remove(path);
-    check("stream", [&](bool library) {
+    return both("stream", [&](bool library) {
         std::FILE* stream = targets.fresh_stream();
         Run out = run([&] {
             return library ? XMLWriteFH(stream, encoding, root) : dom_write_fh(stream, encoding, root);
@@ -199,15 +188,45 @@ std::string write_differences(const XMLNode* root, const char* encoding, ZEL_XML
         out.output = targets.stream_output();
         return out;
     });
-    // No output: the tree is still converted, and a refused one is reported.
+}
+
+std::string write_differences(const XMLNode* root, const char* encoding, ZEL_XML_RESULT* result) {
+    Targets& targets = Targets::get();
+    const char* path = targets.path();
+    auto to_file = [&](bool library) {
+        return run([&] { return library ? XMLWrite(path, encoding, root) : dom_write(path, encoding, root); });
+    };
+    std::string difference = both("new file", [&](bool library) {
+        std::remove(path);
+        Run out = to_file(library);
+        out.output = targets.file_output();
+        if (library && result != nullptr) *result = out.result;
+        return out;
+    });
+    if (difference.empty()) {
+        difference = both("existing file", [&](bool library) {
+            put(path, "old");
+            Run out = to_file(library);
+            out.output = targets.file_output();
+            return out;
+        });
+    }
+    std::remove(path);
+    if (difference.empty()) difference = stream_differences(root, encoding);
+    // No output: the tree is still checked, and a refused one is reported.
     for (const char* name : {static_cast<const char*>(nullptr), ""}) {
-        check(name == nullptr ? "NULL file name" : "empty file name", [&](bool library) {
+        if (!difference.empty()) break;
+        difference = both(name == nullptr ? "NULL file name" : "empty file name", [&](bool library) {
             return run([&] { return library ? XMLWrite(name, encoding, root) : dom_write(name, encoding, root); });
         });
     }
-    check("NULL handle", [&](bool library) {
-        return run([&] { return library ? XMLWriteFH(nullptr, encoding, root) : dom_write_fh(nullptr, encoding, root); });
-    });
+    if (difference.empty()) {
+        difference = both("NULL handle", [&](bool library) {
+            return run([&] {
+                return library ? XMLWriteFH(nullptr, encoding, root) : dom_write_fh(nullptr, encoding, root);
+            });
+        });
+    }
     return difference;
 }
 
