@@ -1,7 +1,9 @@
 // The tree API driven by the input as a sequence of operations on a small tree, with the
-// tree's invariants checked after each one. Shared by the fuzz target and the regression test.
+// tree's invariants checked after each one; the tree so built is also written by both
+// writers. Shared by the fuzz targets and the regression test.
 #pragma once
 
+#include "dom_write.hpp"
 #include "fuzz_common.hpp"
 
 namespace zelfuzz {
@@ -96,13 +98,20 @@ inline void apply(Reader& in, XMLNode* root) {
 
 }  // namespace ops
 
-inline void run_tree_ops(const uint8_t* data, size_t size) {
+// The tree the operations in `data` build on an empty root, its invariants checked after
+// each one. The caller frees it.
+inline XMLNode* build_tree(const uint8_t* data, size_t size) {
     ops::Reader in(data, size);
     XMLNode* root = XMLCreateRootNode();
     for (int steps = 0; !in.done() && steps < 200; ++steps) {
         ops::apply(in, root);
         check_tree(root);
     }
+    return root;
+}
+
+inline void run_tree_ops(const uint8_t* data, size_t size) {
+    XMLNode* root = build_tree(data, size);
     XMLNode* copy = XMLCopyNodeData(root);
     require(copy != nullptr && same_tree(root, copy), "a copy holds the same records");
     XMLFreeRootNode(copy);
@@ -115,6 +124,28 @@ inline void run_tree_ops(const uint8_t* data, size_t size) {
         require(written == ZEL_XML_OK || written == ZEL_XML_EXCEPTION, "writing gives 0 or 4");
     }
     XMLFreeRootNode(root);
+}
+
+// The tree the operations build, named "d" when they left the root unnamed, written by the
+// library's writer and by the reference writer in three encodings: UTF-8 to every output
+// (files, stream, none), US-ASCII (characters become references, and cannot be written in
+// names) and UTF-16 (a byte-order mark, a transcoder) through the stream. Both must agree.
+inline void run_write(const uint8_t* data, size_t size) {
+    start_once();
+    XMLNode* root = build_tree(data, size);
+    if (root->name[0] == '\0') XMLCreateDocumentNode("d", root);
+    std::string difference;
+    for (const char* encoding : {"UTF-8", "US-ASCII", "UTF-16"}) {
+        bool every_output = std::strcmp(encoding, "UTF-8") == 0;
+        difference = every_output ? oracle::write_differences(root, encoding)
+                                  : oracle::stream_differences(root, encoding);
+        if (!difference.empty()) {
+            std::fprintf(stderr, "in %s: %s\n", encoding, difference.c_str());
+            break;
+        }
+    }
+    XMLFreeRootNode(root);
+    require(difference.empty(), "XMLWrite agrees with the reference writer");
 }
 
 }  // namespace zelfuzz
