@@ -3,6 +3,7 @@
 #include "dom_write.hpp"
 #include "stderr_capture.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,7 @@ std::string file_state(const char* path) {
 
 void put(const char* path, const char* contents) { std::ofstream(path, std::ios::binary) << contents; }
 
+// The names in `folder`, sorted.
 std::string names_in(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* dir = opendir(folder.c_str())) {
@@ -62,6 +64,7 @@ std::string names_in(const std::string& folder) {
         }
         closedir(dir);
     }
+    std::sort(names.begin(), names.end());
     std::string out;
     for (const std::string& name : names) out += name + " ";
     return out;
