@@ -93,12 +93,9 @@ void attributes(XMLNode* node, const std::vector<const char*>& names, const char
     for (const char* name : names) add_attribute(node, name, value);
 }
 
-// Text and attribute values that exercise escaping and encoding: every character the
-// serialiser escapes, control characters, non-characters, characters beyond Latin-1 and
-// beyond the BMP.
+// Values with every character the serialiser escapes, side by side, and with characters
+// beyond Latin-1 and beyond the BMP. Single characters have a test of their own.
 const char* const kEscapes = "a&b<c>d\"e'f\rg\nh\ti ]]> j]]k";
-const char* const kControls = "c\x01" "d\x1F" "e\x7F" "f\xC2\x80" "g\xC2\x85" "h\xC2\x9F";
-const char* const kNonCharacters = "\xEF\xBF\xBE and \xEF\xBF\xBF";
 const char* const kWide = "\xC3\xA9 \xCE\xB1 \xE2\x82\xAC \xE4\xB8\xAD \xF0\x9F\x98\x80 \xF0\x90\x80\x80";
 
 // A tree built on a root named r, and whether it is written in UTF-8 (a check that the row
@@ -139,45 +136,20 @@ const std::vector<Row>& shapes() {
              element(r, "cdata", "]]>");
              element(r, "ends", "x]]");
          }},
-        {"control characters", false, [](XMLNode* r) {
-             add_attribute(r, "a", kControls);
-             element(r, "t", kControls);
-         }},
-        {"control character in an attribute only", false, [](XMLNode* r) { add_attribute(r, "a", "x\x01y"); }},
-        {"control character in text only", false, [](XMLNode* r) { element(r, "t", "x\x1Fy"); }},
-        {"non-characters", false, [](XMLNode* r) {
-             add_attribute(r, "a", kNonCharacters);
-             element(r, "t", kNonCharacters);
-         }},
         {"characters beyond Latin-1 and the BMP", true,
          [](XMLNode* r) {
              add_attribute(r, "a", kWide);
              element(r, "t", kWide);
              XMLCreateTextNode(kWide, element(r, "mixed", "lead "));
          }},
-        {"Latin-1 characters only", true, [](XMLNode* r) {
-             add_attribute(r, "a", "\xC3\xA9\xC3\xBF\xC2\xA0");
-             element(r, "t", "\xC3\xA0 \xC3\x9F \xC2\xA4");
-         }},
-        {"text not UTF-8", false, [](XMLNode* r) { element(r, "t", "caf\xE9"); }},
-        {"attribute value not UTF-8", false, [](XMLNode* r) { add_attribute(r, "a", "\xFF\xFE"); }},
-        {"encoded surrogate", false, [](XMLNode* r) { element(r, "t", "\xED\xA0\x80"); }},
-        {"element name not UTF-8", false, [](XMLNode* r) { element(r, "e\xC0\xAF"); }},
-        {"attribute name not UTF-8", false, [](XMLNode* r) { add_attribute(r, "a\x80", "1"); }},
         {"non-ASCII element names", true,
          [](XMLNode* r) {
              element(r, "caf\xC3\xA9", "x");
              element(r, "\xCE\xB1\xCE\xB2");
              element(r, "\xE4\xB8\xAD");
          }},
-        {"element name beyond the BMP", false, [](XMLNode* r) { element(r, "\xF0\x90\x80\x80"); }},
         {"non-ASCII attribute name", true,
          [](XMLNode* r) { add_attribute(element(r, "e"), "\xC3\xA9t\xC3\xA9", "1"); }},
-        {"name with a leading digit", false, [](XMLNode* r) { element(r, "1a"); }},
-        {"name with a space", false, [](XMLNode* r) { element(r, "a b"); }},
-        {"name a=b", false, [](XMLNode* r) { element(r, "a=b"); }},
-        {"attribute name with a leading digit", false, [](XMLNode* r) { add_attribute(r, "9", "1"); }},
-        {"attribute name with a space", false, [](XMLNode* r) { add_attribute(element(r, "e"), "x y", "1"); }},
         {"empty attribute name", false, [](XMLNode* r) { add_attribute(r, "", "1"); }},
         {"empty root name", false, [](XMLNode* r) { r->name[0] = '\0'; }},
         {"illegal root name", false, [](XMLNode* r) { XMLCreateDocumentNode("<r>", r); }},
@@ -192,8 +164,6 @@ const std::vector<Row>& shapes() {
              add_attribute(e, "xmlns:", "2");
          }},
         {"multi-colon names", true, [](XMLNode* r) { attributes(element(r, "a:b:c"), {"d:e:f"}); }},
-        {"leading colon", true, [](XMLNode* r) { element(r, ":a"); }},
-        {"trailing colon", true, [](XMLNode* r) { element(r, "a:"); }},
         {"unnamed elements", true,
          [](XMLNode* r) {
              XMLNode* unnamed = element(r, "", "dropped text");
@@ -360,7 +330,7 @@ TEST_F(WriteDifferential, TreesBuiltByHand) {
 TEST_F(WriteDifferential, EachCharacterInEachPlace) {
     const char* const characters[] = {
         "\t", "\n", "\r", "\x01", "\x08", "\x0B", "\x0C", "\x1F", " ", "&", "<", ">", "\"", "'", "-", ".", "0",
-        ":", "_", "\x7F", "\xC2\x80", "\xC2\x85", "\xC2\x9F", "\xC2\xA0", "\xC2\xB7", "\xC3\x97", "\xC3\xBF",
+        ":", "_", "=", "\x7F", "\xC2\x80", "\xC2\x85", "\xC2\x9F", "\xC2\xA0", "\xC2\xB7", "\xC3\x97", "\xC3\xBF",
         "\xC4\x80", "\xC5\x92", "\xCC\x80", "\xCD\xBE", "\xE2\x80\x8C", "\xE2\x80\xBF", "\xE2\x82\xAC",
         "\xE2\x84\xA2", "\xE3\x80\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBD", "\xEF\xBF\xBE",
         "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF3\xAF\xBF\xBF", "\xF4\x8F\xBF\xBF",
