@@ -14,10 +14,15 @@
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr double kMaxSeconds = 5.0;  // sanitized allocation is several times slower
+constexpr double kSlowdown = 5.0;  // sanitized allocation is several times slower
 #else
-constexpr double kMaxSeconds = 1.0;
+constexpr double kSlowdown = 1.0;
 #endif
+// The expansion limit stops a bomb within a second. The memory cap stops one only after
+// 256 MB of text is written into fresh pages, which costs up to 2 s of processor time on a
+// virtual machine where page faults are dear; expanding the whole gigabyte takes over 7 s.
+constexpr double kMaxSeconds = 1.0 * kSlowdown;
+constexpr double kMaxSecondsToTheCap = 4.0 * kSlowdown;
 // The parser's cap and the records' cap (256 MB each) plus the test process itself.
 constexpr long kMaxPeakKb = 700L * 1024;
 
@@ -105,8 +110,8 @@ BombRun run_bomb(Reader reader, const std::string& path) {
     return run;
 }
 
-void expect_fast_and_small(const BombRun& run, const std::string& what) {
-    EXPECT_LT(run.cpu_seconds, kMaxSeconds) << what;
+void expect_fast_and_small(const BombRun& run, const std::string& what, double max_seconds = kMaxSeconds) {
+    EXPECT_LT(run.cpu_seconds, max_seconds) << what;
     EXPECT_LT(run.peak_kb, kMaxPeakKb) << what;
     std::printf("%-45s %.3f s (processor %.3f s), peak %ld MB\n", what.c_str(), run.seconds, run.cpu_seconds,
                 run.peak_kb / 1024);
@@ -155,17 +160,17 @@ TEST_F(SafetyEntities, OneEntityReferencedThousandsOfTimesHitsTheMemoryCap) {
         BombRun dom = run_bomb(Reader::Dom, file.path());
         EXPECT_EQ(dom.result, ZEL_XML_EXCEPTION) << what;
         EXPECT_EQ(dom.messages, dom_unexpected(file.path())) << what;
-        expect_fast_and_small(dom, "XMLRead " + what);
+        expect_fast_and_small(dom, "XMLRead " + what, kMaxSecondsToTheCap);
 
         BombRun sax_file = run_bomb(Reader::SaxFile, file.path());
         EXPECT_EQ(sax_file.result, ZEL_XML_UNEXPECTED) << what;
         EXPECT_EQ(sax_file.messages, dom_unexpected(file.path())) << what;
-        expect_fast_and_small(sax_file, "SAX_XMLRead " + what);
+        expect_fast_and_small(sax_file, "SAX_XMLRead " + what, kMaxSecondsToTheCap);
 
         BombRun sax_memory = run_bomb(Reader::SaxMemory, file.path());
         EXPECT_EQ(sax_memory.result, ZEL_XML_UNEXPECTED) << what;
         EXPECT_EQ(sax_memory.messages, "\nUnexpected exception during parsing: Memory Buffer\n") << what;
-        expect_fast_and_small(sax_memory, "SAX_XMLMemRead " + what);
+        expect_fast_and_small(sax_memory, "SAX_XMLMemRead " + what, kMaxSecondsToTheCap);
     }
 }
 
