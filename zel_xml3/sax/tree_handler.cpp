@@ -58,7 +58,7 @@ void SAXTreeHandler::take_callbacks(const XMLParseCallbacks& callbacks, std::uin
 void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& attributes) {
     const char* utf8 = name_utf8_.convert(name);
     std::size_t length = name_utf8_.size();
-    if (length > tree::kMaxNameLength) report_name_too_long(utf8, length);
+    if (length > tree::kMaxNameLength && !long_names_) report_name_too_long(utf8, length);
     XMLNode* element = open_element(utf8, length, attributes);
     if (element == nullptr) return;
     ++node_count_;
@@ -74,7 +74,7 @@ XMLNode* SAXTreeHandler::open_element(const char* name, std::size_t length, xerc
     charge(tree::record_cost(0));
     if (!at_first_element_ && current_ == nullptr) return nullptr;  // nothing to hang an element on any more
     if (!at_first_element_) prune_before_structure();
-    if (length > tree::kMaxNameLength) tree::throw_name_too_long();
+    if (length > tree::kMaxNameLength && !long_names_) tree::throw_name_too_long();
     gather_attributes(attributes);
     auto count = static_cast<int32_t>(attributes_.size());
     int32_t charged = 0;
@@ -91,19 +91,23 @@ XMLNode* SAXTreeHandler::open_element(const char* name, std::size_t length, xerc
 
 // Makes the element with the gathered attributes: the root filled in place (its own
 // attributes stay first), or a record of its own appended to the open element.
+// A name too long for the record's buffer (when long names are taken) is given afterwards.
 XMLNode* SAXTreeHandler::open_child_element(const char* name, std::size_t length) {
     const char* text = attribute_text_.data();
+    const bool long_name = length > tree::kMaxNameLength;
+    XMLNode* element;
     if (at_first_element_) {
         at_first_element_ = false;
-        XMLNode* element = XMLCreateDocumentNode(name, root_);
+        element = XMLCreateDocumentNode(long_name ? "" : name, root_);
         for (const tree::AttributeText& a : attributes_)
             if (!tree::append_attribute(element, text + a.name_at, a.name_len, text + a.value_at, a.value_len, a.type))
                 throw std::bad_alloc();
-        return element;
+    } else {
+        auto count = static_cast<int32_t>(attributes_.size());
+        element = tree::create_element(current_, name, long_name ? 0 : length, text, attributes_.data(), count);
+        if (element == nullptr) throw std::bad_alloc();
     }
-    auto count = static_cast<int32_t>(attributes_.size());
-    XMLNode* element = tree::create_element(current_, name, length, text, attributes_.data(), count);
-    if (element == nullptr) throw std::bad_alloc();
+    if (long_name && !tree::set_long_name(element, name, length)) throw std::bad_alloc();
     return element;
 }
 

@@ -27,6 +27,10 @@ public:
     // progress estimate is measured against (0: only the final report comes).
     void take_callbacks(const XMLParseCallbacks& callbacks, std::uint64_t input_size);
 
+    // Element names of any length are read (the record keeps the whole name); without this a
+    // name of 32 bytes or more ends the read.
+    void take_long_names() { long_names_ = true; }
+
     int32_t node_count() const { return node_count_; }
     bool saw_fatal_error() const { return fatal_error_seen_; }
 
@@ -66,6 +70,7 @@ private:
     XMLNode* root_;
     XMLNode* current_ = nullptr;  // the element being filled; null before and after the document element
     bool at_first_element_ = true;
+    bool long_names_ = false;
     int32_t node_count_ = 0;  // elements plus text records made, blank ones removed later included
     std::uint64_t progress_total_ = 0;
     int32_t filter_mode_ = 0;

@@ -32,10 +32,7 @@ std::size_t sequence_length(const unsigned char* at, char32_t* code_point) {
     return need + 1;
 }
 
-struct ValueScan {
-    bool utf8 = true;
-    bool forbidden = false;
-};
+}  // namespace
 
 ValueScan scan_value(const char* value) {
     ValueScan scan;
@@ -60,6 +57,23 @@ ValueScan scan_value(const char* value) {
         at += len;
     }
 }
+
+// An XML 1.0 name as the parser library's DOM checks it, on UTF-16 units.
+bool is_xml_name(const char* name, std::size_t len, text::Utf16Buffer& scratch) {
+    using xercesc::XMLChar1_0;
+    std::size_t i = 0;
+    while (i < len && static_cast<unsigned char>(name[i]) < 0x80) ++i;
+    if (i == len) {
+        if (len == 0 || !XMLChar1_0::isFirstNameChar(static_cast<unsigned char>(name[0]))) return false;
+        for (i = 1; i < len; ++i)
+            if (!XMLChar1_0::isNameChar(static_cast<unsigned char>(name[i]))) return false;
+        return true;
+    }
+    const char16_t* units = scratch.convert(name, len);
+    return !scratch.malformed() && XMLChar1_0::isValidName(units);
+}
+
+namespace {
 
 class Checker {
 public:
@@ -123,20 +137,7 @@ private:
         return scan.utf8;
     }
 
-    // An XML 1.0 name as the parser library's DOM checks it, on UTF-16 units.
-    bool name_ok(const char* name, std::size_t len) {
-        using xercesc::XMLChar1_0;
-        std::size_t i = 0;
-        while (i < len && static_cast<unsigned char>(name[i]) < 0x80) ++i;
-        if (i == len) {
-            if (len == 0 || !XMLChar1_0::isFirstNameChar(static_cast<unsigned char>(name[0]))) return false;
-            for (i = 1; i < len; ++i)
-                if (!XMLChar1_0::isNameChar(static_cast<unsigned char>(name[i]))) return false;
-            return true;
-        }
-        const char16_t* units = utf16_.convert(name, len);
-        return !utf16_.malformed() && XMLChar1_0::isValidName(units);
-    }
+    bool name_ok(const char* name, std::size_t len) { return is_xml_name(name, len, utf16_); }
 
     std::size_t max_depth_;
     std::vector<Frame> stack_;

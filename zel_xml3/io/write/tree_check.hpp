@@ -2,6 +2,7 @@
 // a write would write.
 #pragma once
 
+#include "text/utf.hpp"
 #include "zel_xml3.h"
 
 #include <cstddef>
@@ -26,6 +27,16 @@ struct TreeCheck {
 // records (refused); every other type is passed over with everything below it. At most
 // `max_depth` element levels, the root being level 1. Never recurses.
 TreeCheck check_tree(const XMLNode* root, std::size_t max_depth);
+
+// What a value holds: bytes that are not UTF-8, a character XML does not allow. Null is "".
+struct ValueScan {
+    bool utf8 = true;
+    bool forbidden = false;
+};
+ValueScan scan_value(const char* value);
+
+// True when `name` (`len` bytes) is an XML 1.0 name; `scratch` is conversion space.
+bool is_xml_name(const char* name, std::size_t len, text::Utf16Buffer& scratch);
 
 // True when `value` (well-formed UTF-8) holds a character XML does not allow.
 bool has_forbidden_character(const char* value);

@@ -1,0 +1,14 @@
+// Why the last call of the silent entry points failed, per thread (XMLGetLastError).
+#pragma once
+
+#include <string>
+
+namespace zel::parser {
+
+// Sets the calling thread's last error; "" marks a success. Never throws: without memory for
+// the message the error becomes "out of memory".
+void set_last_error(const std::string& message) noexcept;
+void set_last_error(const char* message) noexcept;
+inline void clear_last_error() noexcept { set_last_error(""); }
+
+}  // namespace zel::parser

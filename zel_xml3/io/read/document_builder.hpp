@@ -1,0 +1,76 @@
+// The records of a document read whole (ZEL_XML_KEEP_ALL), built from the scanner's events:
+// the declaration, comments, processing instructions, every piece of text, CDATA sections
+// and entity references, elements with only the attributes written in the document, in
+// document order. The events of the document proper (not of entity text) are logged in
+// order, so that the source scan can find each record's source text afterwards.
+#pragma once
+
+#include "io/parser/safety.hpp"
+#include "io/source/source_scan.hpp"
+#include "sax/callback_reporter.hpp"
+#include "text/utf.hpp"
+#include "zel_xml3.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <xercesc/framework/XMLDocumentHandler.hpp>
+
+namespace zel::read {
+
+using source::SourceEvent;
+
+class DocumentBuilder : public xercesc::XMLDocumentHandler {
+public:
+    // `document` (prepared as a document record) receives everything; records are charged to
+    // `memory`, whose exception ends the parse.
+    DocumentBuilder(XMLNode* document, parser::MemoryBudget& memory, sax::CallbackReporter& reporter)
+        : memory_(memory), reporter_(reporter), frames_{document} {}
+
+    const std::vector<SourceEvent>& events() const { return events_; }
+    // The encoding the parser read the document in, from its declaration; empty without one.
+    const std::u16string& declared_reader_encoding() const { return reader_encoding_; }
+    int32_t records() const { return records_; }
+    // Ends the text run the parse stopped in (a fatal error), so the tree holds it.
+    void close_run() { end_run(); }
+
+    void docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
+    void docComment(const XMLCh* comment) override;
+    void docPI(const XMLCh* target, const XMLCh* data) override;
+    void endDocument() override { end_run(); }
+    void endElement(const xercesc::XMLElementDecl& decl, unsigned int uriId, bool isRoot,
+                    const XMLCh* prefixName) override;
+    void endEntityReference(const xercesc::XMLEntityDecl& entDecl) override;
+    void ignorableWhitespace(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
+    void resetDocument() override {}
+    void startDocument() override {}
+    void startElement(const xercesc::XMLElementDecl& decl, unsigned int uriId, const XMLCh* prefixName,
+                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, XMLSize_t attrCount, bool isEmpty,
+                      bool isRoot) override;
+    void startEntityReference(const xercesc::XMLEntityDecl& entDecl) override;
+    void XMLDecl(const XMLCh* version, const XMLCh* encoding, const XMLCh* standalone,
+                 const XMLCh* readerEncoding) override;
+
+private:
+    XMLNode* add(int32_t type, const XMLCh* name, const char* value, std::size_t value_len);
+    void log(SourceEvent::Kind kind, XMLNode* record) {
+        if (entity_depth_ == 0) events_.push_back(SourceEvent{kind, record});
+    }
+    void end_run();
+    void declaration_attribute(const char* name, const XMLCh* value);
+
+    parser::MemoryBudget& memory_;
+    sax::CallbackReporter& reporter_;
+    std::vector<XMLNode*> frames_;  // the document record, then open elements and entity references
+    std::vector<SourceEvent> events_;
+    std::u16string reader_encoding_;
+    std::u16string run_;  // character data since the last other event
+    std::size_t entity_depth_ = 0;
+    int32_t records_ = 0;
+    text::Utf8Buffer name_;
+    text::Utf8Buffer value_;
+};
+
+}  // namespace zel::read

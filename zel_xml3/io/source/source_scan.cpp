@@ -1,0 +1,379 @@
+#include "io/source/source_scan.hpp"
+
+#include "text/utf.hpp"
+#include "tree/tree.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/TransService.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace zel::source {
+
+namespace {
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool same_name(const char16_t* a, const char16_t* b) { return xercesc::XMLString::compareIStringASCII(a, b) == 0; }
+
+// The document as UTF-8 in `source.text`, and the encoding it is written back in. False for
+// encodings the scan does not read.
+bool take_text(const ParsedDocument& parsed, SourceText& source) {
+    const auto* bytes = static_cast<const unsigned char*>(parsed.bytes);
+    std::size_t length = parsed.length;
+    std::u16string encoding = parsed.reader_encoding;
+    std::size_t skip = 0;
+    if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        skip = 3;
+    } else if (length >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        if (length >= 4 && bytes[2] == 0 && bytes[3] == 0) return false;  // UCS-4
+        skip = 2;
+        encoding = bytes[0] == 0xFF ? u"UTF-16LE" : u"UTF-16BE";
+    } else if (length >= 4 && bytes[0] == '<' && bytes[1] == 0 && bytes[2] == '?' && bytes[3] == 0) {
+        encoding = u"UTF-16LE";
+    } else if (length >= 4 && bytes[0] == 0 && bytes[1] == '<' && bytes[2] == 0 && bytes[3] == '?') {
+        encoding = u"UTF-16BE";
+    } else if (length >= 1 && bytes[0] != '<' && !is_space(static_cast<char>(bytes[0]))) {
+        return false;  // EBCDIC, UCS-4 without a mark, or something else the scan does not read
+    }
+    if (encoding.empty()) encoding = u"UTF-8";
+    source.byte_order_mark = skip > 0;
+    text::Utf8Buffer name;
+    source.encoding = name.convert(encoding.c_str());
+    bytes += skip;
+    length -= skip;
+    if (same_name(encoding.c_str(), u"UTF-8") || same_name(encoding.c_str(), u"UTF8") ||
+        same_name(encoding.c_str(), u"US-ASCII") || same_name(encoding.c_str(), u"ASCII")) {
+        source.text.assign(reinterpret_cast<const char*>(bytes), length);
+        return true;
+    }
+    xercesc::XMLTransService::Codes code;
+    std::unique_ptr<xercesc::XMLTranscoder> transcoder(
+        xercesc::XMLPlatformUtils::fgTransService->makeNewTranscoderFor(encoding.c_str(), code, 16 * 1024));
+    if (transcoder == nullptr) return false;
+    std::vector<char16_t> units(16 * 1024);
+    std::vector<unsigned char> sizes(units.size());
+    std::vector<char> utf8(text::utf8_capacity_for(units.size()) + 4);
+    std::size_t held = 0;  // a high surrogate waits for its partner in units[0]
+    while (length > 0) {
+        XMLSize_t eaten = 0;
+        XMLSize_t made = transcoder->transcodeFrom(bytes, length, units.data() + held, units.size() - held, eaten,
+                                                   sizes.data());
+        if (eaten == 0 && made == 0) return false;
+        bytes += eaten;
+        length -= eaten;
+        std::size_t total = held + made;
+        held = total > 0 && units[total - 1] >= 0xD800 && units[total - 1] < 0xDC00 && length > 0 ? 1 : 0;
+        std::size_t out = text::utf16_to_utf8(units.data(), total - held, utf8.data());
+        source.text.append(utf8.data(), out);
+        if (held != 0) units[0] = units[total - 1];
+    }
+    return true;
+}
+
+// Walks the text along the events. Every method returns false at the first disagreement.
+class Scanner {
+public:
+    Scanner(const ParsedDocument& parsed, SourceText& source) : parsed_(parsed), source_(source), t_(source.text) {}
+
+    bool run();
+
+private:
+    bool at(const char* literal) const { return t_.compare(pos_, std::strlen(literal), literal) == 0; }
+    std::size_t find(const char* literal, std::size_t from) const { return t_.find(literal, from); }
+    void skip_spaces() {
+        while (pos_ < t_.size() && is_space(t_[pos_])) ++pos_;
+    }
+    static Span span(std::size_t begin, std::size_t end) {
+        return Span{static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end)};
+    }
+    bool name_here(const XMLNode* record) {
+        std::size_t len = tree::whole_name_length(record);
+        if (t_.compare(pos_, len, tree::whole_name(record), len) != 0) return false;
+        pos_ += len;
+        return true;
+    }
+    // From the opening at pos_ to just past `close`.
+    bool whole(const char* open, const char* close, const XMLNode* record) {
+        if (!at(open)) return false;
+        std::size_t end = find(close, pos_ + std::strlen(open));
+        if (end == std::string::npos) return false;
+        add(record, pos_, end + std::strlen(close));
+        pos_ = end + std::strlen(close);
+        return true;
+    }
+    RawRecord& add(const XMLNode* record, std::size_t begin, std::size_t end) {
+        RawRecord entry{record, 0, span(begin, end), Span{}, 0, 0, 0, false};
+        source_.records.push_back(entry);
+        return source_.records.back();
+    }
+
+    bool event(const SourceEvent& event, const SourceEvent* next);
+    bool start_tag(XMLNode* record, bool empty);
+    bool end_tag();
+    bool text(const XMLNode* record, const SourceEvent* next);
+    bool between_top_level(std::size_t before_event);
+    bool doctype(std::size_t before_event);
+    void insert_top_level(XMLNode* record, std::size_t before_event);
+    bool declaration();
+
+    const ParsedDocument& parsed_;
+    SourceText& source_;
+    const std::string& t_;
+    std::size_t pos_ = 0;
+    std::vector<std::size_t> open_;  // entries of the elements whose end tag is to come
+};
+
+bool Scanner::declaration() {
+    RawRecord& entry = add(parsed_.document, 0, 0);
+    if (!at("<?xml") || pos_ + 5 >= t_.size() || !is_space(t_[pos_ + 5])) return true;
+    std::size_t end = find("?>", pos_);
+    if (end == std::string::npos) return false;
+    entry.open = span(0, end + 2);
+    pos_ = end + 2;
+    return true;
+}
+
+bool Scanner::run() {
+    if (!declaration()) return false;
+    const auto& events = *parsed_.events;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (open_.empty() && !between_top_level(i)) return false;
+        if (!event(events[i], i + 1 < events.size() ? &events[i + 1] : nullptr)) return false;
+    }
+    return between_top_level(events.size()) && pos_ == t_.size() && open_.empty();
+}
+
+bool Scanner::event(const SourceEvent& event, const SourceEvent* next) {
+    switch (event.kind) {
+    case SourceEvent::start_tag:
+    case SourceEvent::empty_tag:
+        return start_tag(event.record, event.kind == SourceEvent::empty_tag);
+    case SourceEvent::end_tag:
+        return end_tag();
+    case SourceEvent::text:
+        return text(event.record, next);
+    case SourceEvent::cdata:
+        return whole("<![CDATA[", "]]>", event.record);
+    case SourceEvent::comment:
+        return whole("<!--", "-->", event.record);
+    case SourceEvent::pi:
+        return whole("<?", "?>", event.record);
+    case SourceEvent::entity_reference: {
+        std::size_t begin = pos_;
+        if (!at("&")) return false;
+        ++pos_;
+        if (!name_here(event.record) || !at(";")) return false;
+        add(event.record, begin, ++pos_);
+        return true;
+    }
+    }
+    return false;
+}
+
+// `<name`, then each attribute with the white space before it, then what closes the tag.
+bool Scanner::start_tag(XMLNode* record, bool empty) {
+    std::size_t begin = pos_;
+    if (!at("<")) return false;
+    ++pos_;
+    if (!name_here(record)) return false;
+    std::size_t name_end = pos_;
+    std::size_t first = source_.attributes.size();
+    for (;;) {
+        std::size_t piece = pos_;
+        skip_spaces();
+        if (at(">") || at("/>")) {
+            pos_ = piece;
+            break;
+        }
+        std::size_t equals = t_.find('=', pos_);
+        if (equals == std::string::npos) return false;
+        pos_ = equals + 1;
+        skip_spaces();
+        if (pos_ >= t_.size() || (t_[pos_] != '"' && t_[pos_] != '\'')) return false;
+        std::size_t close = t_.find(t_[pos_], pos_ + 1);
+        if (close == std::string::npos) return false;
+        pos_ = close + 1;
+        source_.attributes.push_back(RawAttribute{span(piece, pos_), 0});
+    }
+    std::size_t count = source_.attributes.size() - first;
+    if (count != static_cast<std::size_t>(record->attributes.count)) return false;
+    for (std::size_t k = 0; k < count; ++k)
+        source_.attributes[first + k].fingerprint = attribute_fingerprint(record->attributes.items[k]);
+    skip_spaces();
+    if (!(empty ? at("/>") : at(">"))) return false;
+    pos_ += empty ? 2 : 1;
+    RawRecord& entry = add(record, begin, pos_);
+    entry.name_end = static_cast<std::uint32_t>(name_end);
+    entry.first_attribute = static_cast<std::uint32_t>(first);
+    entry.attribute_count = static_cast<std::uint32_t>(count);
+    entry.empty_tag = empty;
+    if (!empty) open_.push_back(source_.records.size() - 1);
+    return true;
+}
+
+bool Scanner::end_tag() {
+    if (open_.empty() || !at("</")) return false;
+    std::size_t end = t_.find('>', pos_);
+    if (end == std::string::npos) return false;
+    source_.records[open_.back()].close = span(pos_, end + 1);
+    open_.pop_back();
+    pos_ = end + 1;
+    return true;
+}
+
+// Up to the next markup, or to the reference of the entity the next event opens.
+bool Scanner::text(const XMLNode* record, const SourceEvent* next) {
+    std::size_t end = t_.find('<', pos_);
+    if (end == std::string::npos) end = t_.size();
+    if (next != nullptr && next->kind == SourceEvent::entity_reference) {
+        std::string reference = std::string("&") + tree::whole_name(next->record) + ";";
+        end = std::min(end, t_.find(reference, pos_));
+    }
+    if (end == pos_ || end == std::string::npos) return false;
+    add(record, pos_, end);
+    pos_ = end;
+    return true;
+}
+
+// White space and the DOCTYPE between the document's children, which no event reports: each
+// a record of its own, put before the document's child made for event `before_event` (or
+// last).
+bool Scanner::between_top_level(std::size_t before_event) {
+    for (;;) {
+        std::size_t begin = pos_;
+        skip_spaces();
+        if (pos_ > begin) {
+            XMLNode* space = tree::new_node_with_value(XML_TEXT_NODE, t_.data() + begin, pos_ - begin);
+            if (space == nullptr) throw std::bad_alloc();
+            insert_top_level(space, before_event);
+            add(space, begin, pos_);
+        }
+        if (!at("<!DOCTYPE")) return true;
+        if (!doctype(before_event)) return false;
+    }
+}
+
+void Scanner::insert_top_level(XMLNode* record, std::size_t before_event) {
+    XMLNode* document = parsed_.document;
+    if (!tree::append_child(document, record)) {
+        tree::free_node(record);
+        throw std::bad_alloc();
+    }
+    record->parent = document;
+    const auto& events = *parsed_.events;
+    XMLNode** items = document->children.items;
+    int32_t count = document->children.count;
+    if (before_event < events.size()) {
+        XMLNode** at_child = std::find(items + parsed_.first_child, items + count - 1, events[before_event].record);
+        std::rotate(at_child, items + count - 1, items + count);
+    }
+}
+
+bool Scanner::doctype(std::size_t before_event) {
+    std::size_t begin = pos_;
+    pos_ += 9;
+    skip_spaces();
+    std::size_t name_begin = pos_;
+    while (pos_ < t_.size() && !is_space(t_[pos_]) && t_[pos_] != '[' && t_[pos_] != '>') ++pos_;
+    std::string name = t_.substr(name_begin, pos_ - name_begin);
+    std::string ids[2];  // public, system
+    bool has[2] = {false, false};
+    skip_spaces();
+    auto quoted = [&](int which) {
+        skip_spaces();
+        if (pos_ >= t_.size() || (t_[pos_] != '"' && t_[pos_] != '\'')) return false;
+        std::size_t close = t_.find(t_[pos_], pos_ + 1);
+        if (close == std::string::npos) return false;
+        ids[which] = t_.substr(pos_ + 1, close - pos_ - 1);
+        has[which] = true;
+        pos_ = close + 1;
+        return true;
+    };
+    if (at("SYSTEM")) {
+        pos_ += 6;
+        if (!quoted(1)) return false;
+    } else if (at("PUBLIC")) {
+        pos_ += 6;
+        if (!quoted(0) || !quoted(1)) return false;
+    }
+    skip_spaces();
+    std::string subset;
+    if (at("[")) {
+        std::size_t from = ++pos_;
+        while (pos_ < t_.size() && t_[pos_] != ']') {
+            if (at("<!--")) {
+                pos_ = find("-->", pos_ + 4);
+                if (pos_ == std::string::npos) return false;
+                pos_ += 3;
+            } else if (at("<?")) {
+                pos_ = find("?>", pos_ + 2);
+                if (pos_ == std::string::npos) return false;
+                pos_ += 2;
+            } else if (at("<!")) {
+                while (pos_ < t_.size() && t_[pos_] != '>') {
+                    if (t_[pos_] == '"' || t_[pos_] == '\'') pos_ = t_.find(t_[pos_], pos_ + 1);
+                    if (pos_ == std::string::npos) return false;
+                    ++pos_;
+                }
+            } else {
+                ++pos_;
+            }
+        }
+        if (pos_ >= t_.size()) return false;
+        subset = t_.substr(from, pos_ - from);
+        ++pos_;
+        skip_spaces();
+    }
+    if (!at(">")) return false;
+    ++pos_;
+    // The value reads as the parser reads line ends: CR LF and lone CR become LF.
+    std::string value;
+    for (std::size_t i = 0; i < subset.size(); ++i) {
+        if (subset[i] != '\r') {
+            value += subset[i];
+        } else {
+            value += '\n';
+            if (i + 1 < subset.size() && subset[i + 1] == '\n') ++i;
+        }
+    }
+    XMLNode* doctype = tree::new_node_with_value(XML_DOCUMENT_TYPE_NODE, value.data(), value.size());
+    if (doctype == nullptr || !tree::set_long_name(doctype, name.data(), name.size())) {
+        tree::free_node(doctype);
+        throw std::bad_alloc();
+    }
+    static const char* const kIdNames[2] = {"publicId", "systemId"};
+    for (int k = 0; k < 2; ++k)
+        if (has[k] && tree::append_attribute(doctype, kIdNames[k], std::strlen(kIdNames[k]), ids[k].data(),
+                                             ids[k].size(), XML_CDATA_SECTION_NODE) == nullptr) {
+            tree::free_node(doctype);
+            throw std::bad_alloc();
+        }
+    insert_top_level(doctype, before_event);
+    add(doctype, begin, pos_);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<SourceText> scan_source(const ParsedDocument& parsed) {
+    if (parsed.length >= std::numeric_limits<std::uint32_t>::max()) return nullptr;
+    auto source = std::make_unique<SourceText>();
+    if (!take_text(parsed, *source)) return nullptr;
+    if (source->text.size() >= std::numeric_limits<std::uint32_t>::max()) return nullptr;
+    std::size_t line_end = source->text.find('\n');
+    source->crlf = line_end != std::string::npos && line_end > 0 && source->text[line_end - 1] == '\r';
+    Scanner scanner(parsed, *source);
+    if (!scanner.run()) return nullptr;
+    for (RawRecord& entry : source->records)
+        entry.fingerprint = entry.record == parsed.document ? declaration_fingerprint(entry.record)
+                                                            : record_fingerprint(entry.record);
+    source->complete();
+    return source;
+}
+
+}  // namespace zel::source
