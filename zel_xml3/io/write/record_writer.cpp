@@ -235,7 +235,6 @@ private:
             const char* name = or_empty(attr.name);
             if (!is_xml_name(name, std::strlen(name), scratch_))
                 throw WriteRefused{describe(record) + ": attribute name '" + name + "' is not an XML name"};
-            check_value(attr.value, record);
             if (raw != nullptr) {
                 std::uint64_t print = source::attribute_fingerprint(attr);
                 std::size_t found = find_attribute(*raw, static_cast<std::size_t>(i), print);
@@ -245,6 +244,7 @@ private:
                     continue;
                 }
             }
+            check_value(attr.value, record);
             attribute(name, attr.value);
         }
     }
@@ -285,13 +285,13 @@ private:
     // Text, CDATA, entity references, comments and processing instructions.
     void leaf(const XMLNode* record) {
         const char* value = or_empty(record->value);
-        if (record->type != XML_ENTITY_REFERENCE_NODE) check_value(value, record);
         const RawRecord* raw = raw_of(record);
         try {
-            if (raw != nullptr) {
+            if (raw != nullptr) {  // as the parser accepted it (an XML 1.1 document's characters too)
                 verbatim(slice(raw->open));
                 return;
             }
+            if (record->type != XML_ENTITY_REFERENCE_NODE) check_value(value, record);
             switch (record->type) {
             case XML_CDATA_SECTION_NODE:
                 cdata(value);
