@@ -32,6 +32,7 @@ struct Input {
     const void* bytes;
     std::size_t length;
     std::u16string system_id;
+    std::string* owned = nullptr;  // the string holding `bytes`, when the read may take it
 };
 
 ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions& options, int32_t* count) {
@@ -55,7 +56,7 @@ ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions&
         return ZEL_XML_ERROR;
     }
     zel::source::ParsedDocument parsed{input.bytes, input.length, builder.declared_reader_encoding(),
-                                       &builder.events(), root, first_child};
+                                       &builder.events(), root, first_child, input.owned};
     zel::source::attach(root, zel::source::scan_source(parsed));
     return ZEL_XML_OK;
 }
@@ -147,7 +148,7 @@ ZEL_XML_API ZEL_XML_RESULT XMLReadFile(const char* fileName, XMLNode* root, cons
         std::string bytes;
         if (!load(fileName, bytes)) return ZEL_XML_EXCEPTION;
         zel::text::Utf16Buffer name;
-        Input input{bytes.data(), bytes.size(), name.convert(fileName)};
+        Input input{bytes.data(), bytes.size(), name.convert(fileName), &bytes};
         return read(input, root, options, recordCount);
     } catch (const std::bad_alloc&) {
         set_last_error("out of memory");

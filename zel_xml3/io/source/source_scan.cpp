@@ -48,7 +48,12 @@ bool take_text(const ParsedDocument& parsed, SourceText& source) {
     length -= skip;
     if (same_name(encoding.c_str(), u"UTF-8") || same_name(encoding.c_str(), u"UTF8") ||
         same_name(encoding.c_str(), u"US-ASCII") || same_name(encoding.c_str(), u"ASCII")) {
-        source.text.assign(reinterpret_cast<const char*>(bytes), length);
+        if (parsed.owned_bytes != nullptr) {  // no copy: the document is its own source
+            source.text = std::move(*parsed.owned_bytes);
+            source.text.erase(0, skip);
+        } else {
+            source.text.assign(reinterpret_cast<const char*>(bytes), length);
+        }
         return true;
     }
     xercesc::XMLTransService::Codes code;
@@ -358,6 +363,93 @@ bool Scanner::doctype(std::size_t before_event) {
     return true;
 }
 
+// The default form of a record whose source it may equal, or false when the source cannot
+// be its default form (the source then stays). Values are compared unescaped: a source that
+// needed no escape is its default form exactly when it equals the value as the writer would
+// put it, and one that held a reference differs from it.
+class DefaultForm {
+public:
+    explicit DefaultForm(bool crlf) : crlf_(crlf) {}
+
+    bool of(const RawRecord& entry, const std::string& text) {
+        const XMLNode* record = entry.record;
+        out_.clear();
+        switch (record->type) {
+        case XML_TEXT_NODE:
+            if (std::strpbrk(record->value, "&<>\r") != nullptr) return false;
+            lines(record->value);
+            break;
+        case XML_COMMENT_NODE:
+            out_ += "<!--";
+            lines(record->value);
+            out_ += "-->";
+            break;
+        case XML_PROCESSING_INSTRUCTION_NODE:
+            out_ += std::string("<?") + tree::whole_name(record);
+            if (record->value[0] != '\0') out_ += ' ';
+            lines(record->value);
+            out_ += "?>";
+            break;
+        case XML_CDATA_SECTION_NODE:
+            out_ += "<![CDATA[";
+            lines(record->value);
+            out_ += "]]>";
+            break;
+        case XML_ELEMENT_NODE:
+            return element(entry, text);
+        default:
+            return false;
+        }
+        return text.compare(entry.open.begin, entry.open.size(), out_) == 0;
+    }
+
+private:
+    bool element(const RawRecord& entry, const std::string& text) {
+        const XMLNode* record = entry.record;
+        bool empty = record->children.count == 0;
+        if (entry.empty_tag != empty) return false;  // <a></a> is not the default form
+        out_ += std::string("<") + tree::whole_name(record);
+        for (int32_t i = 0; i < record->attributes.count; ++i) {
+            const XMLAttr& attr = record->attributes.items[i];
+            if (std::strpbrk(attr.value, "&<\"\t\n\r") != nullptr) return false;
+            out_ += std::string(" ") + attr.name + "=\"" + attr.value + "\"";
+        }
+        out_ += empty ? "/>" : ">";
+        if (text.compare(entry.open.begin, entry.open.size(), out_) != 0) return false;
+        if (empty) return true;
+        out_ = std::string("</") + tree::whole_name(record) + ">";
+        return text.compare(entry.close.begin, entry.close.size(), out_) == 0;
+    }
+
+    void lines(const char* value) {
+        for (const char* at = value; *at != '\0'; ++at) {
+            if (*at == '\n' && crlf_) out_ += '\r';
+            out_ += *at;
+        }
+    }
+
+    bool crlf_;
+    std::string out_;
+};
+
+// Most records read back in their default form: only the others keep their source, so the
+// source costs little memory beyond the text itself.
+void keep_only_what_defaults_lose(const XMLNode* document, SourceText& source) {
+    DefaultForm form(source.crlf);
+    std::vector<RawRecord> kept;
+    std::vector<RawAttribute> attributes;
+    for (const RawRecord& entry : source.records) {
+        if (entry.record != document && form.of(entry, source.text)) continue;
+        kept.push_back(entry);
+        kept.back().first_attribute = static_cast<std::uint32_t>(attributes.size());
+        attributes.insert(attributes.end(), source.attributes.begin() + entry.first_attribute,
+                          source.attributes.begin() + entry.first_attribute + entry.attribute_count);
+    }
+    kept.shrink_to_fit();
+    source.records = std::move(kept);
+    source.attributes = std::move(attributes);
+}
+
 }  // namespace
 
 std::unique_ptr<SourceText> scan_source(const ParsedDocument& parsed) {
@@ -369,6 +461,7 @@ std::unique_ptr<SourceText> scan_source(const ParsedDocument& parsed) {
     source->crlf = line_end != std::string::npos && line_end > 0 && source->text[line_end - 1] == '\r';
     Scanner scanner(parsed, *source);
     if (!scanner.run()) return nullptr;
+    keep_only_what_defaults_lose(parsed.document, *source);
     for (RawRecord& entry : source->records)
         entry.fingerprint = entry.record == parsed.document ? declaration_fingerprint(entry.record)
                                                             : record_fingerprint(entry.record);

@@ -32,6 +32,7 @@ struct ParsedDocument {
     const std::vector<SourceEvent>* events;
     XMLNode* document;
     int32_t first_child;
+    std::string* owned_bytes = nullptr;  // `bytes` held in a string the scan may take over
 };
 
 // Adds the DOCTYPE record to the document's children and returns the source of the
