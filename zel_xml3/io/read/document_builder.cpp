@@ -87,18 +87,16 @@ void DocumentBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned
                                    const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, XMLSize_t attrCount,
                                    bool isEmpty, bool) {
     end_run();
-    XMLNode* element = add(XML_ELEMENT_NODE, decl.getFullName(), nullptr, 0);
+    elements_.clear();
     for (XMLSize_t i = 0; i < attrCount; ++i) {
         const xercesc::XMLAttr* attr = attrList.elementAt(i);
         if (!attr->getSpecified()) continue;  // a default from the DTD: not in the document
-        const char* name = name_.convert(attr->getQName());
-        std::size_t name_len = name_.size();
-        const char* value = value_.convert(attr->getValue());
-        int32_t type = attr->getType() == xercesc::XMLAttDef::Notation ? XML_NOTATION_NODE : XML_CDATA_SECTION_NODE;
-        memory_.charge(tree::attribute_cost(name_len, value_.size()));
-        if (tree::append_attribute(element, name, name_len, value, value_.size(), type) == nullptr)
-            throw std::bad_alloc();
+        elements_.add(attr->getQName(), attr->getValue(),
+                      attr->getType() == xercesc::XMLAttDef::Notation ? XML_NOTATION_NODE : XML_CDATA_SECTION_NODE);
     }
+    const char* name = name_.convert(decl.getFullName());
+    XMLNode* element = elements_.append_to(frames_.back(), name, name_.size());
+    ++records_;
     log(isEmpty ? SourceEvent::empty_tag : SourceEvent::start_tag, element);
     if (!isEmpty) frames_.push_back(element);
 }

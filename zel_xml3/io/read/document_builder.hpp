@@ -6,8 +6,8 @@
 #pragma once
 
 #include "io/parser/safety.hpp"
+#include "io/read/element_maker.hpp"
 #include "io/source/source_scan.hpp"
-#include "sax/callback_reporter.hpp"
 #include "text/utf.hpp"
 #include "zel_xml3.h"
 
@@ -26,10 +26,10 @@ class DocumentBuilder : public xercesc::XMLDocumentHandler {
 public:
     // `document` (prepared as a document record) receives everything; records are charged to
     // `memory`, whose exception ends the parse.
-    DocumentBuilder(XMLNode* document, parser::MemoryBudget& memory, sax::CallbackReporter& reporter)
-        : memory_(memory), reporter_(reporter), frames_{document} {}
+    DocumentBuilder(XMLNode* document, parser::MemoryBudget& memory)
+        : memory_(memory), frames_{document}, elements_(memory) {}
 
-    const std::vector<SourceEvent>& events() const { return events_; }
+    const source::SourceEvents& events() const { return events_; }
     // The encoding the parser read the document in, from its declaration; empty without one.
     const std::u16string& declared_reader_encoding() const { return reader_encoding_; }
     int32_t records() const { return records_; }
@@ -56,19 +56,21 @@ public:
 private:
     XMLNode* add(int32_t type, const XMLCh* name, const char* value, std::size_t value_len);
     void log(SourceEvent::Kind kind, XMLNode* record) {
-        if (entity_depth_ == 0) events_.push_back(SourceEvent{kind, record});
+        if (entity_depth_ != 0) return;
+        memory_.charge(sizeof(SourceEvent));
+        events_.push_back(SourceEvent{kind, record});
     }
     void end_run();
     void declaration_attribute(const char* name, const XMLCh* value);
 
     parser::MemoryBudget& memory_;
-    sax::CallbackReporter& reporter_;
     std::vector<XMLNode*> frames_;  // the document record, then open elements and entity references
-    std::vector<SourceEvent> events_;
+    source::SourceEvents events_;
     std::u16string reader_encoding_;
     std::u16string run_;  // character data since the last other event
     std::size_t entity_depth_ = 0;
     int32_t records_ = 0;
+    ElementMaker elements_;
     text::Utf8Buffer name_;
     text::Utf8Buffer value_;
 };

@@ -43,7 +43,7 @@ ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions&
     safety.configure(parser, validate ? xercesc::SAXParser::Val_Auto : xercesc::SAXParser::Val_Never, reporter);
     zel::tree::prepare_document_root(root);
     int32_t first_child = root->children.count;
-    zel::read::DocumentBuilder builder(root, *safety.records(), reporter);
+    zel::read::DocumentBuilder builder(root, *safety.records());
     reporter.before_report([&builder] { builder.close_run(); });
     parser.installAdvDocHandler(&builder);
     xercesc::MemBufInputSource source(static_cast<const XMLByte*>(input.bytes), input.length,

@@ -80,10 +80,83 @@ bool take_text(const ParsedDocument& parsed, SourceText& source) {
     return true;
 }
 
+// The default form of a record whose source it may equal, or false when the source cannot
+// be its default form (the source then stays). Values are compared unescaped: a source that
+// needed no escape is its default form exactly when it equals the value as the writer would
+// put it, and one that held a reference differs from it.
+class DefaultForm {
+public:
+    explicit DefaultForm(bool crlf) : crlf_(crlf) {}
+
+    bool of(const RawRecord& entry, const std::string& text) {
+        const XMLNode* record = entry.record;
+        out_.clear();
+        switch (record->type) {
+        case XML_TEXT_NODE:
+            if (std::strpbrk(record->value, "&<>\r") != nullptr) return false;
+            lines(record->value);
+            break;
+        case XML_COMMENT_NODE:
+            out_ += "<!--";
+            lines(record->value);
+            out_ += "-->";
+            break;
+        case XML_PROCESSING_INSTRUCTION_NODE:
+            out_ += std::string("<?") + tree::whole_name(record);
+            if (record->value[0] != '\0') out_ += ' ';
+            lines(record->value);
+            out_ += "?>";
+            break;
+        case XML_CDATA_SECTION_NODE:
+            out_ += "<![CDATA[";
+            lines(record->value);
+            out_ += "]]>";
+            break;
+        default:
+            return false;
+        }
+        return text.compare(entry.open.begin, entry.open.size(), out_) == 0;
+    }
+
+    // The start tag alone: an element's default start tag ends in "/>" exactly when it
+    // has no children.
+    bool start_tag(const RawRecord& entry, const std::string& text) {
+        const XMLNode* record = entry.record;
+        bool empty = record->children.count == 0;
+        if (entry.empty_tag != empty) return false;  // <a></a> is not the default form
+        out_.clear();
+        out_ += std::string("<") + tree::whole_name(record);
+        for (int32_t i = 0; i < record->attributes.count; ++i) {
+            const XMLAttr& attr = record->attributes.items[i];
+            if (std::strpbrk(attr.value, "&<\"\t\n\r") != nullptr) return false;
+            out_ += std::string(" ") + attr.name + "=\"" + attr.value + "\"";
+        }
+        out_ += empty ? "/>" : ">";
+        return text.compare(entry.open.begin, entry.open.size(), out_) == 0;
+    }
+
+    bool end_tag(const RawRecord& entry, const std::string& text) {
+        out_ = std::string("</") + tree::whole_name(entry.record) + ">";
+        return text.compare(entry.close.begin, entry.close.size(), out_) == 0;
+    }
+
+private:
+    void lines(const char* value) {
+        for (const char* at = value; *at != '\0'; ++at) {
+            if (*at == '\n' && crlf_) out_ += '\r';
+            out_ += *at;
+        }
+    }
+
+    bool crlf_;
+    std::string out_;
+};
+
 // Walks the text along the events. Every method returns false at the first disagreement.
 class Scanner {
 public:
-    Scanner(const ParsedDocument& parsed, SourceText& source) : parsed_(parsed), source_(source), t_(source.text) {}
+    Scanner(const ParsedDocument& parsed, SourceText& source)
+        : parsed_(parsed), source_(source), t_(source.text), form_(source.crlf) {}
 
     bool run();
 
@@ -107,14 +180,17 @@ private:
         if (!at(open)) return false;
         std::size_t end = find(close, pos_ + std::strlen(open));
         if (end == std::string::npos) return false;
-        add(record, pos_, end + std::strlen(close));
+        keep(record, pos_, end + std::strlen(close));
         pos_ = end + std::strlen(close);
         return true;
     }
-    RawRecord& add(const XMLNode* record, std::size_t begin, std::size_t end) {
-        RawRecord entry{record, 0, span(begin, end), Span{}, 0, 0, 0, false};
-        source_.records.push_back(entry);
-        return source_.records.back();
+    static RawRecord entry(const XMLNode* record, std::size_t begin, std::size_t end) {
+        return RawRecord{record, 0, span(begin, end), Span{}, 0, 0, 0, false, false};
+    }
+    // Keeps the source of `record` unless its default form is the same.
+    void keep(const XMLNode* record, std::size_t begin, std::size_t end) {
+        RawRecord raw = entry(record, begin, end);
+        if (!form_.of(raw, t_)) source_.records.push_back(raw);
     }
 
     bool event(const SourceEvent& event, const SourceEvent* next);
@@ -130,16 +206,20 @@ private:
     SourceText& source_;
     const std::string& t_;
     std::size_t pos_ = 0;
-    std::vector<std::size_t> open_;  // entries of the elements whose end tag is to come
+    DefaultForm form_;
+    std::vector<RawRecord> open_;  // the elements whose end tag is to come
 };
 
+// The document record's entry is always kept: an empty span says it had no declaration.
 bool Scanner::declaration() {
-    RawRecord& entry = add(parsed_.document, 0, 0);
-    if (!at("<?xml") || pos_ + 5 >= t_.size() || !is_space(t_[pos_ + 5])) return true;
-    std::size_t end = find("?>", pos_);
-    if (end == std::string::npos) return false;
-    entry.open = span(0, end + 2);
-    pos_ = end + 2;
+    std::size_t end = 0;
+    if (at("<?xml") && pos_ + 5 < t_.size() && is_space(t_[pos_ + 5])) {
+        end = find("?>", pos_);
+        if (end == std::string::npos) return false;
+        end += 2;
+    }
+    source_.records.push_back(entry(parsed_.document, 0, end));
+    pos_ = end;
     return true;
 }
 
@@ -154,26 +234,27 @@ bool Scanner::run() {
 }
 
 bool Scanner::event(const SourceEvent& event, const SourceEvent* next) {
-    switch (event.kind) {
+    switch (event.kind()) {
     case SourceEvent::start_tag:
     case SourceEvent::empty_tag:
-        return start_tag(event.record, event.kind == SourceEvent::empty_tag);
+        return start_tag(event.record(), event.kind() == SourceEvent::empty_tag);
     case SourceEvent::end_tag:
         return end_tag();
     case SourceEvent::text:
-        return text(event.record, next);
+        return text(event.record(), next);
     case SourceEvent::cdata:
-        return whole("<![CDATA[", "]]>", event.record);
+        return whole("<![CDATA[", "]]>", event.record());
     case SourceEvent::comment:
-        return whole("<!--", "-->", event.record);
+        return whole("<!--", "-->", event.record());
     case SourceEvent::pi:
-        return whole("<?", "?>", event.record);
+        return whole("<?", "?>", event.record());
     case SourceEvent::entity_reference: {
         std::size_t begin = pos_;
         if (!at("&")) return false;
         ++pos_;
-        if (!name_here(event.record) || !at(";")) return false;
-        add(event.record, begin, ++pos_);
+        if (!name_here(event.record()) || !at(";")) return false;
+        ++pos_;  // always in its default form
+        (void)begin;
         return true;
     }
     }
@@ -212,21 +293,32 @@ bool Scanner::start_tag(XMLNode* record, bool empty) {
     skip_spaces();
     if (!(empty ? at("/>") : at(">"))) return false;
     pos_ += empty ? 2 : 1;
-    RawRecord& entry = add(record, begin, pos_);
-    entry.name_end = static_cast<std::uint32_t>(name_end);
-    entry.first_attribute = static_cast<std::uint32_t>(first);
-    entry.attribute_count = static_cast<std::uint32_t>(count);
-    entry.empty_tag = empty;
-    if (!empty) open_.push_back(source_.records.size() - 1);
+    RawRecord raw = entry(record, begin, pos_);
+    raw.name_end = static_cast<std::uint32_t>(name_end);
+    raw.first_attribute = static_cast<std::uint32_t>(first);
+    raw.attribute_count = static_cast<std::uint32_t>(count);
+    raw.empty_tag = empty;
+    if (form_.start_tag(raw, t_)) {  // the attributes' sources are not needed
+        source_.attributes.resize(first);
+        raw.attribute_count = 0;
+        raw.start_default = true;
+    }
+    if (!empty)
+        open_.push_back(raw);
+    else if (!raw.start_default)
+        source_.records.push_back(raw);
     return true;
 }
 
+// An element whose tags are both in their default form keeps no source.
 bool Scanner::end_tag() {
     if (open_.empty() || !at("</")) return false;
     std::size_t end = t_.find('>', pos_);
     if (end == std::string::npos) return false;
-    source_.records[open_.back()].close = span(pos_, end + 1);
+    RawRecord raw = open_.back();
     open_.pop_back();
+    raw.close = span(pos_, end + 1);
+    if (!raw.start_default || !form_.end_tag(raw, t_)) source_.records.push_back(raw);
     pos_ = end + 1;
     return true;
 }
@@ -235,12 +327,12 @@ bool Scanner::end_tag() {
 bool Scanner::text(const XMLNode* record, const SourceEvent* next) {
     std::size_t end = t_.find('<', pos_);
     if (end == std::string::npos) end = t_.size();
-    if (next != nullptr && next->kind == SourceEvent::entity_reference) {
-        std::string reference = std::string("&") + tree::whole_name(next->record) + ";";
+    if (next != nullptr && next->kind() == SourceEvent::entity_reference) {
+        std::string reference = std::string("&") + tree::whole_name(next->record()) + ";";
         end = std::min(end, t_.find(reference, pos_));
     }
     if (end == pos_ || end == std::string::npos) return false;
-    add(record, pos_, end);
+    keep(record, pos_, end);
     pos_ = end;
     return true;
 }
@@ -256,7 +348,7 @@ bool Scanner::between_top_level(std::size_t before_event) {
             XMLNode* space = tree::new_node_with_value(XML_TEXT_NODE, t_.data() + begin, pos_ - begin);
             if (space == nullptr) throw std::bad_alloc();
             insert_top_level(space, before_event);
-            add(space, begin, pos_);
+            keep(space, begin, pos_);
         }
         if (!at("<!DOCTYPE")) return true;
         if (!doctype(before_event)) return false;
@@ -274,7 +366,7 @@ void Scanner::insert_top_level(XMLNode* record, std::size_t before_event) {
     XMLNode** items = document->children.items;
     int32_t count = document->children.count;
     if (before_event < events.size()) {
-        XMLNode** at_child = std::find(items + parsed_.first_child, items + count - 1, events[before_event].record);
+        XMLNode** at_child = std::find(items + parsed_.first_child, items + count - 1, events[before_event].record());
         std::rotate(at_child, items + count - 1, items + count);
     }
 }
@@ -359,95 +451,8 @@ bool Scanner::doctype(std::size_t before_event) {
             throw std::bad_alloc();
         }
     insert_top_level(doctype, before_event);
-    add(doctype, begin, pos_);
+    source_.records.push_back(entry(doctype, begin, pos_));
     return true;
-}
-
-// The default form of a record whose source it may equal, or false when the source cannot
-// be its default form (the source then stays). Values are compared unescaped: a source that
-// needed no escape is its default form exactly when it equals the value as the writer would
-// put it, and one that held a reference differs from it.
-class DefaultForm {
-public:
-    explicit DefaultForm(bool crlf) : crlf_(crlf) {}
-
-    bool of(const RawRecord& entry, const std::string& text) {
-        const XMLNode* record = entry.record;
-        out_.clear();
-        switch (record->type) {
-        case XML_TEXT_NODE:
-            if (std::strpbrk(record->value, "&<>\r") != nullptr) return false;
-            lines(record->value);
-            break;
-        case XML_COMMENT_NODE:
-            out_ += "<!--";
-            lines(record->value);
-            out_ += "-->";
-            break;
-        case XML_PROCESSING_INSTRUCTION_NODE:
-            out_ += std::string("<?") + tree::whole_name(record);
-            if (record->value[0] != '\0') out_ += ' ';
-            lines(record->value);
-            out_ += "?>";
-            break;
-        case XML_CDATA_SECTION_NODE:
-            out_ += "<![CDATA[";
-            lines(record->value);
-            out_ += "]]>";
-            break;
-        case XML_ELEMENT_NODE:
-            return element(entry, text);
-        default:
-            return false;
-        }
-        return text.compare(entry.open.begin, entry.open.size(), out_) == 0;
-    }
-
-private:
-    bool element(const RawRecord& entry, const std::string& text) {
-        const XMLNode* record = entry.record;
-        bool empty = record->children.count == 0;
-        if (entry.empty_tag != empty) return false;  // <a></a> is not the default form
-        out_ += std::string("<") + tree::whole_name(record);
-        for (int32_t i = 0; i < record->attributes.count; ++i) {
-            const XMLAttr& attr = record->attributes.items[i];
-            if (std::strpbrk(attr.value, "&<\"\t\n\r") != nullptr) return false;
-            out_ += std::string(" ") + attr.name + "=\"" + attr.value + "\"";
-        }
-        out_ += empty ? "/>" : ">";
-        if (text.compare(entry.open.begin, entry.open.size(), out_) != 0) return false;
-        if (empty) return true;
-        out_ = std::string("</") + tree::whole_name(record) + ">";
-        return text.compare(entry.close.begin, entry.close.size(), out_) == 0;
-    }
-
-    void lines(const char* value) {
-        for (const char* at = value; *at != '\0'; ++at) {
-            if (*at == '\n' && crlf_) out_ += '\r';
-            out_ += *at;
-        }
-    }
-
-    bool crlf_;
-    std::string out_;
-};
-
-// Most records read back in their default form: only the others keep their source, so the
-// source costs little memory beyond the text itself.
-void keep_only_what_defaults_lose(const XMLNode* document, SourceText& source) {
-    DefaultForm form(source.crlf);
-    std::vector<RawRecord> kept;
-    std::vector<RawAttribute> attributes;
-    for (const RawRecord& entry : source.records) {
-        if (entry.record != document && form.of(entry, source.text)) continue;
-        kept.push_back(entry);
-        kept.back().first_attribute = static_cast<std::uint32_t>(attributes.size());
-        attributes.insert(attributes.end(), source.attributes.begin() + entry.first_attribute,
-                          source.attributes.begin() + entry.first_attribute + entry.attribute_count);
-    }
-    kept.shrink_to_fit();
-    source.records = std::move(kept);
-    source.attributes = std::move(attributes);
 }
 
 }  // namespace
@@ -461,7 +466,6 @@ std::unique_ptr<SourceText> scan_source(const ParsedDocument& parsed) {
     source->crlf = line_end != std::string::npos && line_end > 0 && source->text[line_end - 1] == '\r';
     Scanner scanner(parsed, *source);
     if (!scanner.run()) return nullptr;
-    keep_only_what_defaults_lose(parsed.document, *source);
     for (RawRecord& entry : source->records)
         entry.fingerprint = entry.record == parsed.document ? declaration_fingerprint(entry.record)
                                                             : record_fingerprint(entry.record);

@@ -9,18 +9,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace zel::source {
 
-// One event of the document proper (not of entity text), in document order.
-struct SourceEvent {
-    enum Kind : std::uint8_t { start_tag, empty_tag, end_tag, text, cdata, comment, pi, entity_reference };
-    Kind kind;
-    XMLNode* record;
+// One event of the document proper (not of entity text), in document order: the kind in
+// the low bits of the record's address (records are malloc blocks, aligned to 16), so that
+// the log of a large document costs one word an event.
+class SourceEvent {
+public:
+    enum Kind : std::uintptr_t { start_tag, empty_tag, end_tag, text, cdata, comment, pi, entity_reference };
+    SourceEvent(Kind kind, XMLNode* record) : bits_(reinterpret_cast<std::uintptr_t>(record) | kind) {}
+    Kind kind() const { return static_cast<Kind>(bits_ & 7); }
+    XMLNode* record() const { return reinterpret_cast<XMLNode*>(bits_ & ~std::uintptr_t{7}); }
+
+private:
+    std::uintptr_t bits_;
 };
+// Grows in blocks, never copying what it holds.
+using SourceEvents = std::deque<SourceEvent>;
 
 // What the parse gave: the bytes it read, the encoding its declaration made the parser use
 // (empty without a declaration), the events, and the document record whose children from
@@ -29,7 +39,7 @@ struct ParsedDocument {
     const void* bytes;
     std::size_t length;
     std::u16string reader_encoding;
-    const std::vector<SourceEvent>* events;
+    const SourceEvents* events;
     XMLNode* document;
     int32_t first_child;
     std::string* owned_bytes = nullptr;  // `bytes` held in a string the scan may take over

@@ -52,7 +52,7 @@ struct RawAttribute {
     std::uint64_t fingerprint;
 };
 
-// One record as written. For an element, `open` is its start tag, `close` its end tag
+// One record as written, kept only where its default form differs. For an element, `open` is its start tag, `close` its end tag
 // (empty when it was written as an empty-element tag), `name_end` where the name ends in the
 // start tag and `attributes` indexes SourceText::attributes; for a document record, `open`
 // is its declaration (empty without one); for every other record `open` is all of it.
@@ -65,6 +65,7 @@ struct RawRecord {
     std::uint32_t first_attribute = 0;
     std::uint32_t attribute_count = 0;
     bool empty_tag = false;
+    bool start_default = false;  // the start tag is in its default form: only the end tag is kept
 };
 
 struct SourceText {

@@ -200,23 +200,25 @@ private:
         std::size_t name_len = tree::whole_name_length(record);
         if (!is_xml_name(name, name_len, scratch_)) throw WriteRefused{describe(record) + ": not an XML name"};
         const RawRecord* raw = raw_of(record);
-        bool children = has_written_children(record);
+        const bool raw_start = raw != nullptr && !raw->start_default;
+        const bool children = has_written_children(record);
         try {
-            if (raw != nullptr)
+            if (raw_start)
                 verbatim(slice({raw->open.begin, raw->name_end}));
             else {
                 markup("<");
                 verbatim(std::string_view(name, name_len));
             }
-            attributes(record, raw);
-            if (raw != nullptr && (!raw->empty_tag || !children))
+            attributes(record, raw_start ? raw : nullptr);
+            if (raw_start && (!raw->empty_tag || !children))
                 verbatim(slice({tail_begin(*raw), raw->open.end}));
             else
                 markup(children ? ">" : "/>");
         } catch (const NameNotRepresentable& refused) {
             throw WriteRefused{describe(record) + ": " + refused.message};
         }
-        if (!children && (raw == nullptr || raw->empty_tag)) return;
+        // <a></a> as it was read keeps its end tag; any other element without children is done.
+        if (!children && !(raw_start && !raw->empty_tag)) return;
         bool indents = layout_.indent && laid_out && element_only(record);
         stack_.push_back(Frame{record, 0, raw, level, indents});
     }
