@@ -27,13 +27,26 @@ std::string quoted(const char* text) {
     return out + "\"";
 }
 
+bool is_blank_text(const XMLNode* node) {
+    return node->type == XML_TEXT_NODE && node->value[std::strspn(node->value, " \t\r\n")] == '\0';
+}
+
+// One line for each record but the document record and blank text: an element's name and
+// attributes, quoted text, and the other kinds marked as in "#comment" or "&name;".
 void print_record(const XMLNode* node, int depth) {
-    std::printf("%*s", depth * 2, "");
-    if (is_text_like(node)) {
-        std::printf("%s\n", quoted(node->value).c_str());
-        return;
+    if (depth == 0 || is_blank_text(node)) return;
+    std::printf("%*s", (depth - 1) * 2, "");
+    switch (node->type) {
+        case XML_TEXT_NODE: std::printf("%s\n", quoted(node->value).c_str()); return;
+        case XML_CDATA_SECTION_NODE: std::printf("#cdata %s\n", quoted(node->value).c_str()); return;
+        case XML_COMMENT_NODE: std::printf("#comment %s\n", quoted(node->value).c_str()); return;
+        case XML_PROCESSING_INSTRUCTION_NODE:
+            std::printf("#pi %s %s\n", XMLGetNodeName(node), quoted(node->value).c_str());
+            return;
+        case XML_ENTITY_REFERENCE_NODE: std::printf("&%s;\n", XMLGetNodeName(node)); return;
+        case XML_DOCUMENT_TYPE_NODE: std::printf("#doctype %s", XMLGetNodeName(node)); break;
+        default: std::printf("%s", XMLGetNodeName(node)); break;
     }
-    std::printf("%s", node->name);
     for (int32_t i = 0; i < node->attributes.count; ++i) {
         const XMLAttr& a = node->attributes.items[i];
         std::printf(" %s=%s", a.name, quoted(a.value).c_str());
@@ -61,14 +74,8 @@ int cmd_check(const Args& args) {
 int cmd_show(const Args& args) {
     if (args.words.size() != 1) return fail(kUsage, "show needs exactly one FILE (see zelxml show --help)");
     Tree tree;
-    int code;
-    if (args.dom) {
-        code = read_with_dom(args.words[0], tree);
-    } else {
-        ReadOptions options = read_options(args);
-        ReadReport report;
-        code = read_document(args.words[0], tree, options, report);
-    }
+    ReadReport report;
+    int code = read_document(args.words[0], tree, read_options(args), report);
     if (code != kOk) return code;
     walk(tree.root(), print_record);
     return kOk;
@@ -84,26 +91,31 @@ int cmd_stats(const Args& args) {
     int code = read_document(path, tree, options, report);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (code != kOk) return code;
-    long long elements = 0, texts = 0, attributes = 0;
+    long long elements = 0, texts = 0, others = 0, attributes = 0;
     int depth = 0;
     walk(tree.root(), [&](const XMLNode* node, int level) {
-        if (is_text_like(node)) {
+        if (level == 0) return;  // the document record
+        if (holds_text(node)) {
             ++texts;
-            return;
+        } else if (is_element(node)) {
+            ++elements;
+            attributes += node->attributes.count;
+            if (level > depth) depth = level;  // the document element is 1
+        } else {
+            ++others;
         }
-        ++elements;
-        attributes += node->attributes.count;
-        if (level + 1 > depth) depth = level + 1;  // element nesting; the document element is 1
     });
-    long long bytes = report.bytes;
+    const long long bytes = report.bytes;
     std::printf("file:          %s\n", path == "-" ? "<stdin>" : path.c_str());
-    std::printf("bytes:         %lld\n", bytes);
+    if (bytes >= 0) std::printf("bytes:         %lld\n", bytes);
+    else std::printf("bytes:         unknown (not a regular file)\n");
     std::printf("elements:      %lld\n", elements);
     std::printf("text records:  %lld\n", texts);
+    std::printf("other records: %lld\n", others);
     std::printf("attributes:    %lld\n", attributes);
     std::printf("max depth:     %d\n", depth);
     std::printf("read time:     %.3f ms\n", seconds * 1e3);
-    std::printf("throughput:    %.1f MB/s\n", seconds > 0 ? bytes / seconds / 1e6 : 0.0);
+    if (bytes >= 0) std::printf("throughput:    %.1f MB/s\n", seconds > 0 ? bytes / seconds / 1e6 : 0.0);
     return kOk;
 }
 

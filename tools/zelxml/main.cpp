@@ -22,13 +22,16 @@ const char kPathHelp[] =
     "  config/server[host='a.org']    [child='v']: a child element with that text\n"
     "  //port                         // reaches descendants at any depth\n"
     "  config/*/@name                 * is any element; a final @attr or text()\n"
-    "An element's value is all text below it, in document order.";
+    "An element's value is all text below it in document order, blank text, CDATA and entity text\n"
+    "included; text() gives each run of text between other markup. Elements that come from an\n"
+    "entity's text are not reached by paths.";
 
 const char kKeptHelp[] =
-    "The output keeps elements, attributes and text (CDATA and entity text as text). It does not\n"
-    "keep comments, processing instructions, the DOCTYPE or CDATA markup (a note says so; --quiet\n"
-    "silences it), and writes attributes in name order. When a remote DTD was not read and the\n"
-    "input refers to entities it would declare, nothing is written unless --force is given.";
+    "The output keeps everything the input holds: the XML declaration, comments, processing\n"
+    "instructions, the DOCTYPE, CDATA sections, entity references, attribute order, line ends and\n"
+    "the encoding. set and delete rewrite only what they change; fmt re-indents element-only\n"
+    "content. A reference to an entity that only a DTD not read declares (a remote one) is kept\n"
+    "as written; --encoding, which writes all text anew, would lose it, so that needs --force.";
 
 const Command kCommands[] = {
     {"check", cmd_check, "check [--valid] [--quiet] [--progress] FILE...",
@@ -36,31 +39,35 @@ const Command kCommands[] = {
      "FILE:LINE:COLUMN: warning|error|fatal error: MESSAGE. --valid also checks validity against\n"
      "the document's DTD and shows its errors; without it they are not shown. --quiet drops\n"
      "warnings. Exit 0 when no file fails, 1 otherwise, 3 when a file cannot be read."},
-    {"show", cmd_show, "show [--dom] [--progress] FILE",
+    {"show", cmd_show, "show [--progress] FILE",
      "Prints the record tree as an indented outline: elements with their attributes in document\n"
-     "order, text records quoted and cut after 60 bytes. --dom shows the document reader's view\n"
-     "instead (attributes in name order; files only)."},
+     "order, text records quoted and cut after 60 bytes (blank ones left out), and #doctype,\n"
+     "#comment, #pi, #cdata and &entity; records."},
     {"fmt", cmd_fmt, "fmt FILE [-o OUT] [--encoding ENC] [--quiet] [--force]",
-     "Reads FILE and writes it back pretty-printed to OUT, or to standard output. The encoding\n"
-     "defaults to UTF-8."},
-    {"get", cmd_get, "get FILE PATH",
-     "Prints the value of everything PATH selects, one per line. Exit 1 when nothing matches."},
+     "Reads FILE and writes it back indented to OUT, or to standard output, in the document's own\n"
+     "encoding unless --encoding names another."},
+    {"get", cmd_get, "get [--quiet] FILE PATH",
+     "Prints the value of everything PATH selects, one per line. Exit 1 when nothing matches.\n"
+     "Warns when values lack the text of an entity that was not read."},
     {"set", cmd_set, "set FILE PATH VALUE [-o OUT] [--encoding ENC] [--quiet] [--force]",
      "Sets the value of everything PATH selects: an element's text (elements holding elements\n"
      "are refused), or an attribute. Missing steps at the end of a path without //, * or tests\n"
-     "are created. Writes to OUT, or back to FILE (keeping its mode, owner and links)."},
+     "are created, each new element on a line of its own. Writes to OUT, or back to FILE (keeping\n"
+     "its mode, owner and links); only the lines with what changed differ."},
     {"delete", cmd_delete, "delete FILE PATH [-o OUT] [--encoding ENC] [--quiet] [--force]",
      "Removes every element or attribute (or text, for text()) PATH selects and writes to OUT,\n"
-     "or back to FILE. Exit 1 when nothing matches."},
+     "or back to FILE; an element alone on its line takes the line along. Exit 1 when nothing\n"
+     "matches."},
     {"stats", cmd_stats, "stats [--progress] FILE",
-     "Reads FILE and prints elements, text records, attributes, maximum depth, bytes, read time\n"
-     "and throughput."},
+     "Reads FILE and prints elements, text records (blank ones and CDATA included), other records\n"
+     "(comments, processing instructions, entity references, the DOCTYPE), attributes, maximum\n"
+     "depth, bytes, read time and throughput."},
 };
 
 void print_usage(FILE* to) {
     std::fprintf(to, "usage: zelxml COMMAND [ARGS]\n\ncommands:\n");
     for (const Command& c : kCommands) std::fprintf(to, "  zelxml %s\n", c.usage);
-    std::fprintf(to, "\nFILE - reads standard input (UTF-8 and the like, or UTF-16 with a byte-order mark).\n"
+    std::fprintf(to, "\nFILE - reads standard input, in any encoding the parser detects.\n"
                      "%s\n\n%s\n\n"
                      "zelxml COMMAND --help describes one command; zelxml --version tells the versions.\n"
                      "Exit codes: 0 success, 1 document errors, 2 usage errors, 3 input/output errors.\n",
@@ -82,8 +89,6 @@ bool parse_args(int argc, char** argv, Args& args, std::string& problem) {
             if (!value_of(args.encoding)) return false;
         } else if (word == "--sax") {
             // The event-driven reader is the default now; the flag stays accepted.
-        } else if (word == "--dom") {
-            args.dom = true;
         } else if (word == "--valid") {
             args.valid = true;
         } else if (word == "--quiet" || word == "-q") {
@@ -109,9 +114,8 @@ bool parse_args(int argc, char** argv, Args& args, std::string& problem) {
 
 int main(int argc, char** argv) {
     using namespace zelxml;
-    user_err();  // copies descriptor 2 before any library call points it elsewhere
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        print_usage(argc < 2 ? user_err() : stdout);
+        print_usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? kUsage : kOk;
     }
     if (std::strcmp(argv[1], "--version") == 0) {
@@ -137,6 +141,6 @@ int main(int argc, char** argv) {
         return code;
     }
     fail(kUsage, std::string("unknown command '") + argv[1] + "'");
-    print_usage(user_err());
+    print_usage(stderr);
     return kUsage;
 }

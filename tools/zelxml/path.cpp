@@ -8,8 +8,6 @@
 namespace zelxml {
 namespace {
 
-constexpr std::size_t kMaxName = 31;  // a record's name holds at most 31 bytes
-
 // Reads one path; `at` moves over what was read. Every syntax error names what it met.
 class PathParser {
 public:
@@ -87,7 +85,6 @@ private:
             if (text_[at_] == '/') return error(std::string("empty ") + what + " name at '" + rest() + "'");
             return error(std::string("expected an ") + what + " name at '" + rest() + "'");
         }
-        if (into.size() > kMaxName) return error(std::string(what) + " name longer than 31 bytes: " + into);
         return true;
     }
 
@@ -138,13 +135,13 @@ private:
 };
 
 bool name_matches(const Step& step, const XMLNode* element) {
-    return step.name == "*" || step.name == element->name;
+    return step.name == "*" || step.name == XMLGetNodeName(element);
 }
 
 bool has_child_with_value(const XMLNode* element, const Predicate& predicate, StringValues& values) {
     for (int32_t i = 0; i < element->children.count; ++i) {
         const XMLNode* child = element->children.items[i];
-        if (!is_text_like(child) && predicate.name == child->name && values.of(child) == predicate.value)
+        if (is_element(child) && predicate.name == XMLGetNodeName(child) && values.of(child) == predicate.value)
             return true;
     }
     return false;
@@ -190,7 +187,9 @@ bool parse_path(const std::string& text, Path& path, std::string& problem) {
 }
 
 // An element's range opens where it is visited and closes when the walk next reaches a
-// record no deeper than it, or ends.
+// record no deeper than it, or ends. Text is that of text records, blank ones too, and CDATA
+// sections, wherever they stand (an entity reference's text below the reference); comments,
+// processing instructions and the DOCTYPE hold none.
 void StringValues::build() {
     built_ = true;
     struct Open {
@@ -205,9 +204,9 @@ void StringValues::build() {
     };
     walk(root_, [&](const XMLNode* node, int depth) {
         close_to(depth);
-        if (is_text_like(node)) {
+        if (holds_text(node)) {
             if (node->value != nullptr) text_ += node->value;
-        } else {
+        } else if (is_element(node)) {
             open.push_back(Open{node, depth, text_.size()});
         }
     });
@@ -226,15 +225,16 @@ std::string_view StringValues::of(const XMLNode* element) {
 // before, or a '//' step reaches below it). A child that matches a step's name test and
 // predicates moves on to the next step, or is selected after the last one; a '//' step's
 // state is handed down to every child. A frame without states is never pushed, so a plain
-// path visits only the elements on its way. The document element's parent is the document,
-// a frame without a record.
+// path visits only the elements on its way. The first frame is the document record, whose
+// one element child is the document element. Elements that come from an entity's text sit
+// below a reference record and are not reached.
 std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size_t count, StringValues* values) {
     StringValues own(root);
     StringValues& value_of = values != nullptr ? *values : own;
     std::vector<XMLNode*> selected;
-    if (root == nullptr || root->name[0] == '\0' || count == 0) return selected;
+    if (root == nullptr || count == 0) return selected;
     struct Frame {
-        XMLNode* node;           // nullptr: the document
+        XMLNode* node;
         int32_t next;            // the child to look at next
         std::size_t states;      // its states start here in `states`...
         std::size_t counters;    // ...and their position counters here in `counters`
@@ -249,18 +249,14 @@ std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size
             counters.insert(counters.end(), path.steps[s].predicates.size(), 0);
         }
     };
-    push(nullptr, {0});
+    push(root, {0});
     std::vector<std::size_t> next_states;
     while (!stack.empty()) {
         Frame& top = stack.back();
         XMLNode* child = nullptr;
-        if (top.node == nullptr) {
-            if (top.next++ == 0) child = root;
-        } else {
-            while (top.next < top.node->children.count && child == nullptr) {
-                XMLNode* candidate = top.node->children.items[top.next++];
-                if (!is_text_like(candidate)) child = candidate;
-            }
+        while (top.next < top.node->children.count && child == nullptr) {
+            XMLNode* candidate = top.node->children.items[top.next++];
+            if (is_element(candidate)) child = candidate;
         }
         if (child == nullptr) {
             states.resize(top.states);

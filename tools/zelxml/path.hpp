@@ -37,11 +37,11 @@ struct Path {
     bool simple() const;
 };
 
-// Parses `text`; false, with `problem`, on a syntax error or a name no record can hold.
+// Parses `text`; false, with `problem`, on a syntax error.
 bool parse_path(const std::string& text, Path& path, std::string& problem);
 
-// The string values of the elements of one tree. An element's string value, all text below
-// it in document order, is a contiguous range of the whole tree's text, so one pre-order
+// The string values of the elements of one tree read whole. An element's string value, all
+// text below it in document order (CDATA and entity text included), is a contiguous range of the whole tree's text, so one pre-order
 // walk, on first use, gives the text and every element's range; each value is then a view.
 // Valid while the tree is not changed.
 class StringValues {
@@ -57,7 +57,8 @@ private:
     std::unordered_map<const XMLNode*, std::pair<std::size_t, std::size_t>> ranges_;  // [start, end)
 };
 
-// The elements the steps select, in document order, each once. `steps` may be cut short
+// The elements the steps select from the document record `root`, in document order, each
+// once. `steps` may be cut short
 // (the first `count` steps) to find where a simple path stops matching. `values` serves
 // [child='v'] tests; without it the call makes its own when a test needs one.
 std::vector<XMLNode*> select_elements(XMLNode* root, const Path& path, std::size_t count,

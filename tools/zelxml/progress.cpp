@@ -17,8 +17,8 @@ void draw(double percent, int32_t records, void*) {
     char bar[kWidth + 1];
     for (int i = 0; i < kWidth; ++i) bar[i] = i < whole * kWidth / 100 ? '#' : '.';
     bar[kWidth] = '\0';
-    std::fprintf(user_err(), "\r[%s] %3d%% %d records", bar, whole, records);
-    std::fflush(user_err());
+    std::fprintf(stderr, "\r[%s] %3d%% %d records", bar, whole, records);
+    std::fflush(stderr);
 }
 
 }  // namespace
@@ -27,7 +27,7 @@ void draw(double percent, int32_t records, void*) {
 constexpr long long kLongRead = 16LL << 20;
 
 bool progress_wanted(bool forced, long long bytes) {
-    return forced || (bytes >= kLongRead && ::isatty(::fileno(user_err())));
+    return forced || (bytes >= kLongRead && ::isatty(::fileno(stderr)));
 }
 
 XMLParseCallbacks progress_callbacks(bool show) {
@@ -39,15 +39,15 @@ XMLParseCallbacks progress_callbacks(bool show) {
 
 void progress_clear_line() {
     if (last_drawn < 0) return;
-    std::fprintf(user_err(), "\r%60s\r", "");
-    std::fflush(user_err());
+    std::fprintf(stderr, "\r%60s\r", "");
+    std::fflush(stderr);
     last_drawn = -1;  // the next report draws the bar again
 }
 
 void progress_finish(bool drew) {
     if (!drew || last_drawn < 0) return;
-    std::fprintf(user_err(), "\n");
-    std::fflush(user_err());
+    std::fprintf(stderr, "\n");
+    std::fflush(stderr);
 }
 
 }  // namespace zelxml
