@@ -295,6 +295,22 @@ get_set)
   diff "$work/edit.xml" "$work/new.xml" > "$work/diff"
   printf '%s\n' 15a16 '>   <limits><timeout>30</timeout></limits>' > "$work/want"
   same "$work/diff" "$work/want"
+  # set writes back only what it changes: the file is the original with the edited line
+  # changed, whatever its line ends, quotes, comments, DOCTYPE, byte-order mark or encoding.
+  while IFS='|' read -r doc path value edit; do
+    printf "$doc" > "$work/before.xml"
+    cp "$work/before.xml" "$work/after.xml"
+    expect 0 "$zelxml" set "$work/after.xml" "$path" "$value"
+    [ "$(diff "$work/before.xml" "$work/after.xml" | grep -c '^[<>]')" -eq 2 ] || fail "set $path changed more than one line"
+    sed "$edit" "$work/before.xml" > "$work/want"
+    same "$work/after.xml" "$work/want"
+  done <<'DOCS'
+<?xml version="1.0"?>\r\n<c>\r\n  <port>80</port>\r\n  <!-- port -->\r\n</c>\r\n|c/port|9090|s/>80</>9090</
+<?xml version='1.0' encoding='UTF-8'?>\n<c a='1'>\n  <s n='x' m='y'/>\n</c>\n|c/s/@n|z|s/n='x'/n="z"/
+<!DOCTYPE c [\n<!ENTITY e "E">\n]>\n<!-- head -->\n<c>\n  <v>&e; old</v>\n  <w><![CDATA[<w>]]></w>\n</c>\n|c/v|new|s/&e; old/new/
+\357\273\277<c>\n  <v>old</v>\n</c>\n|c/v|new|s/old/new/
+<?xml version="1.0" encoding="ISO-8859-1"?>\n<c>\n  <v k="\351">old</v>\n  <w>\351t\351</w>\n</c>\n|c/v|new|s/old/new/
+DOCS
   # Only a plain path creates what is missing.
   expect 1 "$zelxml" set "$work/edit.xml" "//server/weight" 5
   contains "$work/err" "nothing matches //server/weight"
