@@ -49,6 +49,12 @@ std::string utf16be_without_mark(const std::string& ascii) {
     return out;
 }
 
+std::string utf32le(const std::string& ascii) {
+    std::string out = std::string("\xFF\xFE\0\0", 4);
+    for (char c : ascii) out += std::string{c, '\0', '\0', '\0'};
+    return out;
+}
+
 const std::string kLong = "project.reporting.outputEncoding.and.then.some.more.of.it.to.pass.sixty.four.bytes.x";
 
 // Documents that must come back unchanged: every shape the source keeps.
@@ -66,6 +72,7 @@ TEST_F(DocumentWhole, UnchangedDocumentsComeBackByteForByte) {
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a b=\"caf\xE9\">na\xEFve \xA9</a>\n",
         utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<a x='1'>wide</a>"),
         utf16be_without_mark("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>big end</a>"),
+        utf32le("<?xml version=\"1.0\" encoding=\"UTF-32\"?>\n<a>four</a>\n"),
     };
     for (const std::string& doc : docs) {
         Root root = read_whole(doc);
@@ -117,6 +124,13 @@ TEST_F(DocumentWhole, RecordsHaveTheDocumentedShape) {
     EXPECT_EQ(root->type, XML_DOCUMENT_NODE);
     EXPECT_EQ(root->children.items[3]->type, XML_DOCUMENT_TYPE_NODE);
 
+    // A reference to an entity only a DTD that was not read declares stays a record of its own.
+    const std::string skipped = "<!DOCTYPE a SYSTEM 'http://example.invalid/a.dtd'><a>caf&eacute; &amp; more</a>";
+    Root unread = read_whole(skipped);
+    EXPECT_EQ(outline(unread->children.items[1]), "a{\"caf\",eacute,\" & more\"}");
+    EXPECT_EQ(unread->children.items[1]->children.items[1]->type, XML_ENTITY_REFERENCE_NODE);
+    EXPECT_EQ(written(unread.get()), skipped);
+
     Root named = read_whole("<" + kLong + "/>");
     const XMLNode* long_named = named->children.items[0];
     EXPECT_EQ(std::string(XMLGetNodeName(long_named)), kLong);
@@ -129,6 +143,8 @@ TEST_F(DocumentWhole, DefaultFormsAndIndentation) {
     EXPECT_EQ(written(root.get(), "UTF-8"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!--c--><a><b>t</b><c><d/></c></a>");
     EXPECT_EQ(written(root.get(), "UTF-8", ZEL_XML_WRITE_INDENT),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!--c-->\n<a>\n  <b>t</b>\n  <c>\n    <d/>\n  </c>\n</a>\n");
+    Root undeclared = read_whole("<?xml version=\"1.0\"?><a>\xC3\xA9</a>");
+    EXPECT_EQ(written(undeclared.get(), "ISO-8859-1"), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9</a>");
     Root built = make_root("r");
     XMLCreateTextNode("x]]>y", XMLCreateElementNode("t", built.get()));
     XMLSetNodeAttribute(built.get(), "z", "1");
@@ -174,6 +190,15 @@ TEST_F(DocumentWhole, FlagsZeroBuildTheEventReadersTree) {
         EXPECT_EQ(printed, "");
         EXPECT_EQ(outline(whole.get()), outline(read_memory(doc).get())) << doc;
     }
+    Recorder recorder;
+    XMLParseCallbacks callbacks = recorder.callbacks();
+    XMLReadOptions keep{ZEL_XML_KEEP_ALL, &callbacks};
+    Root whole = make_root();
+    const std::string doc3 = "<a><b/><c>t</c></a>";
+    EXPECT_EQ(XMLReadBuffer(doc3.data(), doc3.size(), whole.get(), &keep, nullptr), ZEL_XML_OK);
+    ASSERT_EQ(recorder.progress.size(), 4u) << "one report at each element's end, then 100";
+    EXPECT_EQ(recorder.progress.back().percent, 100.0);
+
     Root named = make_root();
     std::string doc = "<r><" + kLong + ">v</" + kLong + "></r>";
     EXPECT_EQ(XMLReadBuffer(doc.data(), doc.size(), named.get(), nullptr, nullptr), ZEL_XML_OK);

@@ -5,6 +5,7 @@
 #include "text/utf.hpp"
 #include "zel_xml3.h"
 
+#include <cstdint>
 #include <functional>
 
 #include <xercesc/sax/ErrorHandler.hpp>
@@ -34,6 +35,30 @@ private:
     bool fatal_error_seen_ = false;
     text::Utf8Buffer public_id_;
     text::Utf8Buffer message_;
+};
+
+// Progress reports to a host's XMLParseCallbacks: an estimate of the share read, measured
+// against `input_size`, at the end of each element (or only of those named filterName when
+// filterMode is 1), and 100 at the end of the document.
+class ProgressReporter {
+public:
+    ProgressReporter(const XMLParseCallbacks* callbacks, std::uint64_t input_size);
+
+    void advance(std::uint64_t units) { estimate_ += units; }
+    bool wanted() const { return callback_ != nullptr && total_ != 0; }
+    // At the end of the element named `name`, with `records` made so far.
+    void element_end(const char* name, int32_t records);
+    void document_end(int32_t records) {
+        if (callback_ != nullptr) callback_(100.0, records, user_data_);
+    }
+
+private:
+    XMLProgressCallback callback_ = nullptr;
+    void* user_data_ = nullptr;
+    bool filtered_ = false;
+    char filter_name_[32] = {};
+    std::uint64_t total_ = 0;
+    std::uint64_t estimate_ = 0;
 };
 
 }  // namespace zel::sax

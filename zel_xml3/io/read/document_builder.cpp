@@ -55,6 +55,7 @@ void DocumentBuilder::end_run() {
 }
 
 void DocumentBuilder::docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection) {
+    progress_.advance(length);
     if (!cdataSection) {
         memory_.charge(length);
         run_.append(chars, length);
@@ -95,16 +96,22 @@ void DocumentBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned
                       attr->getType() == xercesc::XMLAttDef::Notation ? XML_NOTATION_NODE : XML_CDATA_SECTION_NODE);
     }
     const char* name = name_.convert(decl.getFullName());
+    progress_.advance(name_.size() + 5);
     XMLNode* element = elements_.append_to(frames_.back(), name, name_.size());
     ++records_;
     log(isEmpty ? SourceEvent::empty_tag : SourceEvent::start_tag, element);
-    if (!isEmpty) frames_.push_back(element);
+    if (!isEmpty)
+        frames_.push_back(element);
+    else if (progress_.wanted())
+        progress_.element_end(tree::whole_name(element), records_);
 }
 
 void DocumentBuilder::endElement(const xercesc::XMLElementDecl&, unsigned int, bool, const XMLCh*) {
     end_run();
-    log(SourceEvent::end_tag, frames_.back());
+    XMLNode* element = frames_.back();
+    log(SourceEvent::end_tag, element);
     frames_.pop_back();
+    if (progress_.wanted()) progress_.element_end(tree::whole_name(element), records_);
 }
 
 void DocumentBuilder::startEntityReference(const xercesc::XMLEntityDecl& entDecl) {

@@ -8,6 +8,7 @@
 #include "io/parser/safety.hpp"
 #include "io/read/element_maker.hpp"
 #include "io/source/source_scan.hpp"
+#include "sax/callback_reporter.hpp"
 #include "text/utf.hpp"
 #include "zel_xml3.h"
 
@@ -26,8 +27,8 @@ class DocumentBuilder : public xercesc::XMLDocumentHandler {
 public:
     // `document` (prepared as a document record) receives everything; records are charged to
     // `memory`, whose exception ends the parse.
-    DocumentBuilder(XMLNode* document, parser::MemoryBudget& memory)
-        : memory_(memory), frames_{document}, elements_(memory) {}
+    DocumentBuilder(XMLNode* document, parser::MemoryBudget& memory, sax::ProgressReporter& progress)
+        : memory_(memory), progress_(progress), frames_{document}, elements_(memory) {}
 
     const source::SourceEvents& events() const { return events_; }
     // The encoding the parser read the document in, from its declaration; empty without one.
@@ -39,7 +40,10 @@ public:
     void docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
     void docComment(const XMLCh* comment) override;
     void docPI(const XMLCh* target, const XMLCh* data) override;
-    void endDocument() override { end_run(); }
+    void endDocument() override {
+        end_run();
+        progress_.document_end(records_);
+    }
     void endElement(const xercesc::XMLElementDecl& decl, unsigned int uriId, bool isRoot,
                     const XMLCh* prefixName) override;
     void endEntityReference(const xercesc::XMLEntityDecl& entDecl) override;
@@ -64,6 +68,7 @@ private:
     void declaration_attribute(const char* name, const XMLCh* value);
 
     parser::MemoryBudget& memory_;
+    sax::ProgressReporter& progress_;
     std::vector<XMLNode*> frames_;  // the document record, then open elements and entity references
     source::SourceEvents events_;
     std::u16string reader_encoding_;

@@ -43,7 +43,8 @@ ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions&
     safety.configure(parser, validate ? xercesc::SAXParser::Val_Auto : xercesc::SAXParser::Val_Never, reporter);
     zel::tree::prepare_document_root(root);
     int32_t first_child = root->children.count;
-    zel::read::DocumentBuilder builder(root, *safety.records());
+    zel::sax::ProgressReporter progress(options.callbacks, input.length);
+    zel::read::DocumentBuilder builder(root, *safety.records(), progress);
     reporter.before_report([&builder] { builder.close_run(); });
     parser.installAdvDocHandler(&builder);
     xercesc::MemBufInputSource source(static_cast<const XMLByte*>(input.bytes), input.length,
@@ -122,9 +123,10 @@ bool load(const char* path, std::string& bytes) {
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
     bool failed = std::ferror(file) != 0;
+    int error = errno;
     std::fclose(file);
     if (failed) {
-        set_last_error(std::string(path) + ": cannot read");
+        set_last_error(std::string(path) + ": cannot read: " + std::strerror(error));
         return false;
     }
     if (bytes.empty()) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string_view>
 
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/TransService.hpp>
@@ -29,8 +30,17 @@ bool take_text(const ParsedDocument& parsed, SourceText& source) {
     std::size_t skip = 0;
     if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         skip = 3;
+    } else if (length >= 4 && bytes[0] == 0xFF && bytes[1] == 0xFE && bytes[2] == 0 && bytes[3] == 0) {
+        skip = 4;
+        encoding = u"UCS-4LE";
+    } else if (length >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0xFE && bytes[3] == 0xFF) {
+        skip = 4;
+        encoding = u"UCS-4BE";
+    } else if (length >= 4 && bytes[0] == '<' && bytes[1] == 0 && bytes[2] == 0 && bytes[3] == 0) {
+        encoding = u"UCS-4LE";
+    } else if (length >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0 && bytes[3] == '<') {
+        encoding = u"UCS-4BE";
     } else if (length >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-        if (length >= 4 && bytes[2] == 0 && bytes[3] == 0) return false;  // UCS-4
         skip = 2;
         encoding = bytes[0] == 0xFF ? u"UTF-16LE" : u"UTF-16BE";
     } else if (length >= 4 && bytes[0] == '<' && bytes[1] == 0 && bytes[2] == '?' && bytes[3] == 0) {
@@ -38,7 +48,7 @@ bool take_text(const ParsedDocument& parsed, SourceText& source) {
     } else if (length >= 4 && bytes[0] == 0 && bytes[1] == '<' && bytes[2] == 0 && bytes[3] == '?') {
         encoding = u"UTF-16BE";
     } else if (length >= 1 && bytes[0] != '<' && !is_space(static_cast<char>(bytes[0]))) {
-        return false;  // EBCDIC, UCS-4 without a mark, or something else the scan does not read
+        return false;  // EBCDIC, or something else the scan does not read
     }
     if (encoding.empty()) encoding = u"UTF-8";
     source.byte_order_mark = skip > 0;
@@ -152,6 +162,49 @@ private:
     std::string out_;
 };
 
+// Text as the parser reads it: the predefined entities and character references resolved,
+// CR LF and lone CR made LF. Only for well-formed text.
+std::string decode_text(const std::string& raw) {
+    std::string out;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '\r') {
+            out += '\n';
+            if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+            continue;
+        }
+        if (c != '&') {
+            out += c;
+            continue;
+        }
+        std::size_t semicolon = raw.find(';', i);
+        std::string name = raw.substr(i + 1, semicolon - i - 1);
+        i = semicolon;
+        static const char* const kPredefined[][2] = {{"lt", "<"}, {"gt", ">"}, {"amp", "&"}, {"apos", "'"}, {"quot", "\""}};
+        bool known = false;
+        for (const auto& entity : kPredefined)
+            if (name == entity[0]) {
+                out += entity[1];
+                known = true;
+            }
+        if (known || name.size() < 2 || name[0] != '#') continue;
+        char32_t code = static_cast<char32_t>(name[1] == 'x' ? std::stoul(name.substr(2), nullptr, 16)
+                                                             : std::stoul(name.substr(1), nullptr, 10));
+        char16_t units[2];
+        std::size_t count = 1;
+        if (code >= 0x10000) {
+            units[0] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            units[1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+            count = 2;
+        } else {
+            units[0] = static_cast<char16_t>(code);
+        }
+        char bytes[8];
+        out.append(bytes, text::utf16_to_utf8(units, count, bytes));
+    }
+    return out;
+}
+
 // Walks the text along the events. Every method returns false at the first disagreement.
 class Scanner {
 public:
@@ -196,7 +249,8 @@ private:
     bool event(const SourceEvent& event, const SourceEvent* next);
     bool start_tag(XMLNode* record, bool empty);
     bool end_tag();
-    bool text(const XMLNode* record, const SourceEvent* next);
+    bool text(XMLNode* record, const SourceEvent* next);
+    bool split_at_skipped_references(XMLNode* record, std::size_t begin, std::size_t end);
     bool between_top_level(std::size_t before_event);
     bool doctype(std::size_t before_event);
     void insert_top_level(XMLNode* record, std::size_t before_event);
@@ -324,7 +378,7 @@ bool Scanner::end_tag() {
 }
 
 // Up to the next markup, or to the reference of the entity the next event opens.
-bool Scanner::text(const XMLNode* record, const SourceEvent* next) {
+bool Scanner::text(XMLNode* record, const SourceEvent* next) {
     std::size_t end = t_.find('<', pos_);
     if (end == std::string::npos) end = t_.size();
     if (next != nullptr && next->kind() == SourceEvent::entity_reference) {
@@ -332,8 +386,68 @@ bool Scanner::text(const XMLNode* record, const SourceEvent* next) {
         end = std::min(end, t_.find(reference, pos_));
     }
     if (end == pos_ || end == std::string::npos) return false;
-    keep(record, pos_, end);
+    if (!split_at_skipped_references(record, pos_, end)) keep(record, pos_, end);
     pos_ = end;
+    return true;
+}
+
+// Text that holds references to entities the parser did not expand (declared only in a DTD
+// it did not read) is split around them: each becomes an entity reference record without
+// children, so the reference stays in the tree and is written back. False, with the record
+// left as it is, when there is none or the pieces do not read as the record's text.
+bool Scanner::split_at_skipped_references(XMLNode* record, std::size_t begin, std::size_t end) {
+    struct Piece {
+        std::size_t begin, end;
+        bool reference;
+    };
+    std::vector<Piece> pieces;
+    std::size_t from = begin;
+    for (std::size_t at = t_.find('&', begin); at < end; at = t_.find('&', at + 1)) {
+        std::size_t semicolon = t_.find(';', at);
+        if (semicolon >= end) return false;
+        std::string_view name(t_.data() + at + 1, semicolon - at - 1);
+        if (name.empty() || name[0] == '#' || name == "lt" || name == "gt" || name == "amp" || name == "apos" ||
+            name == "quot")
+            continue;
+        if (at > from) pieces.push_back(Piece{from, at, false});
+        pieces.push_back(Piece{at, semicolon + 1, true});
+        from = semicolon + 1;
+    }
+    if (pieces.empty()) return false;
+    if (from < end) pieces.push_back(Piece{from, end, false});
+    std::vector<std::string> values;
+    std::string joined;
+    for (const Piece& piece : pieces) {
+        values.push_back(piece.reference ? std::string() : decode_text(t_.substr(piece.begin, piece.end - piece.begin)));
+        joined += values.back();
+    }
+    if (joined != record->value) return false;
+    XMLNode* parent = record->parent;
+    XMLNode** items = parent->children.items;
+    auto index = static_cast<int32_t>(std::find(items, items + parent->children.count, record) - items);
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        const Piece& piece = pieces[k];
+        XMLNode* made = piece.reference ? tree::new_node(XML_ENTITY_REFERENCE_NODE)
+                                        : tree::new_node_with_value(XML_TEXT_NODE, values[k].data(), values[k].size());
+        if (made == nullptr || (piece.reference && !tree::set_long_name(made, t_.data() + piece.begin + 1,
+                                                                          piece.end - piece.begin - 2))) {
+            tree::free_node(made);
+            throw std::bad_alloc();
+        }
+        made->parent = parent;
+        if (k == 0) {
+            parent->children.items[index] = made;
+        } else {
+            if (!tree::append_child(parent, made)) {
+                tree::free_node(made);
+                throw std::bad_alloc();
+            }
+            XMLNode** now = parent->children.items;
+            std::rotate(now + index + k, now + parent->children.count - 1, now + parent->children.count);
+        }
+        if (!piece.reference) keep(made, piece.begin, piece.end);
+    }
+    tree::free_node(record);
     return true;
 }
 

@@ -63,6 +63,13 @@ bool element_only(const XMLNode* record) {
     return any;
 }
 
+// UTF-8 and UTF-16 need no encoding in the declaration: a reader tells them by their first bytes.
+bool self_detected(const std::string& encoding) {
+    std::string upper;
+    for (char c : encoding) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    return upper == "UTF-8" || upper == "UTF8" || upper == "UTF-16" || upper == "UTF-16LE" || upper == "UTF-16BE";
+}
+
 bool written_type(int32_t type) {
     return type == XML_ELEMENT_NODE || type == XML_TEXT_NODE || type == XML_CDATA_SECTION_NODE ||
            type == XML_ENTITY_REFERENCE_NODE || type == XML_PROCESSING_INSTRUCTION_NODE ||
@@ -117,11 +124,21 @@ private:
             if (raw->open.size() == 0) return;
             verbatim(slice(raw->open));
         } else if (document->attributes.count > 0) {
+            // Written anew, the declaration names the output encoding: after the version when
+            // it named none and the encoding is not one a reader detects by itself.
+            bool named = false;
+            for (int32_t i = 0; i < document->attributes.count; ++i)
+                named = named || std::strcmp(or_empty(document->attributes.items[i].name), "encoding") == 0;
+            bool add = !named && layout_.source == nullptr && !self_detected(layout_.encoding);
             markup("<?xml");
             for (int32_t i = 0; i < document->attributes.count; ++i) {
                 const XMLAttr& attr = document->attributes.items[i];
                 bool encoding = std::strcmp(or_empty(attr.name), "encoding") == 0;
                 attribute(attr.name, encoding && layout_.source == nullptr ? layout_.encoding.c_str() : attr.value);
+                if (add && (i == 0 || std::strcmp(or_empty(attr.name), "version") == 0)) {
+                    attribute("encoding", layout_.encoding.c_str());
+                    add = false;
+                }
             }
             markup("?>");
         } else if (layout_.source == nullptr) {

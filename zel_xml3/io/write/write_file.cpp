@@ -11,6 +11,7 @@
 #include "io/write/record_writer.hpp"
 #include "text/utf.hpp"
 
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -49,6 +50,17 @@ bool takes_mark(const char* encoding) {
     return false;
 }
 
+// The encoding a document record's declaration names, or UTF-8.
+const char* declared_encoding(const XMLNode* root) {
+    if (root->type == XML_DOCUMENT_NODE)
+        for (int32_t i = 0; i < root->attributes.count; ++i) {
+            const XMLAttr& attr = root->attributes.items[i];
+            if (attr.name != nullptr && attr.value != nullptr && std::strcmp(attr.name, "encoding") == 0)
+                return attr.value;
+        }
+    return "UTF-8";
+}
+
 // How `root` is laid out: from its source when it has one and the encoding is the source's.
 zel::write::RecordLayout layout_for(const XMLNode* root, const XMLWriteOptions* options) {
     zel::write::RecordLayout layout;
@@ -62,7 +74,7 @@ zel::write::RecordLayout layout_for(const XMLNode* root, const XMLWriteOptions* 
         layout.crlf = source->crlf;
         return layout;
     }
-    layout.encoding = wanted != nullptr ? wanted : "UTF-8";
+    layout.encoding = wanted != nullptr ? wanted : declared_encoding(root);
     layout.byte_order_mark = takes_mark(layout.encoding.c_str());
     return layout;
 }
