@@ -1,7 +1,7 @@
 // A process that reads documents all day does not grow: whatever the parser leaves allocated
 // through the library's memory manager is freed with the read. Each reader reads documents
 // whose DOCTYPE names an external local DTD (the parser library leaks its declaration of the
-// subset) and one naming a folder as its DTD (it leaks in its reader set-up) many times over.
+// subset) and one naming a folder as its DTD (read as empty, with a warning) many times over.
 #include "dom_helpers.hpp"
 
 #include <cstdio>
@@ -44,9 +44,8 @@ TEST_F(SafetyMemory, RepeatedReadsWithAnExternalDtdKeepTheProcessFlat) {
     struct Document {
         std::string path;
         std::string text;
-        bool readable;
     };
-    const Document documents[] = {{file, text, true}, {folder_dtd.path(), folder_text, false}};
+    const Document documents[] = {{file, text}, {folder_dtd.path(), folder_text}};
     constexpr long kFlat = 256 * 1024;
     constexpr int kReads = 10000;
 
@@ -72,7 +71,7 @@ TEST_F(SafetyMemory, RepeatedReadsWithAnExternalDtdKeepTheProcessFlat) {
                 EXPECT_LT(growth, kFlat) << reader.name << " grew over " << kReads << " reads of " << doc.path;
                 std::printf("%s, %s: %ld bytes over %d reads\n", reader.name, doc.path.c_str(), growth, kReads);
             });
-            EXPECT_EQ(result == ZEL_XML_OK, doc.readable) << reader.name << messages.substr(0, 400);
+            EXPECT_EQ(result, ZEL_XML_OK) << reader.name << messages.substr(0, 400);
         }
     }
 }

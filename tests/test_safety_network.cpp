@@ -158,6 +158,52 @@ TEST_F(SafetyNetwork, RemoteDtdsAndEntitiesReadAsEmpty) {
     EXPECT_EQ(server.connections(), 0);
 }
 
+// A local DTD or entity that cannot be opened reads as empty like a remote one, with its own
+// warning naming the identifier as written. Each document is a file in the temporary folder
+// (its relative names resolve there, or in the current directory when read from memory); the
+// last row's DTD lies elsewhere and names an entity beside itself, which must still be found.
+TEST_F(SafetyNetwork, LocalDtdsAndEntitiesThatCannotBeOpenedReadAsEmpty) {
+    const std::string data = std::string(ZEL_TEST_DATA_DIR) + "/safety";
+    struct Case {
+        std::string doc;
+        std::string missing;  // the identifier the warning names; "" for no warning
+        std::string tree;
+    };
+    const Case cases[] = {
+        {"<!DOCTYPE d SYSTEM \"zel_absent.dtd\"><d k=\"v\">text</d>", "zel_absent.dtd", "d[k=v:3]{\"text\"}"},
+        {"<!DOCTYPE d [<!ENTITY % p SYSTEM \"zel_absent.ent\"> %p; <!ENTITY x \"X\">]><d>&x;</d>",
+         "zel_absent.ent", "d{\"X\"}"},
+        {"<!DOCTYPE d [<!ENTITY e SYSTEM \"./zel_absent.ent\">]><d><a/>&e;<b/></d>", "./zel_absent.ent", "d{a,b}"},
+        {"<!DOCTYPE d SYSTEM \"" + data + "\"><d><e/></d>", data, "d{e}"},
+        {"<!DOCTYPE doc SYSTEM \"" + data + "/local.dtd\"><doc><item>&greeting;</item></doc>", "",
+         "doc{item[kind=plain:3]{\"hello from a file\"}}"},
+    };
+    const std::string warning = "local DTD or entity not found: ";
+    for (const Case& c : cases) {
+        RemoteReads reads = read_with_every_reader(c.doc);
+        const bool warns = !c.missing.empty();
+        const std::vector<std::string> expected = warns ? std::vector<std::string>{warning + c.missing}
+                                                        : std::vector<std::string>{};
+        EXPECT_EQ(reads.dom.result, ZEL_XML_OK) << c.doc << reads.dom.messages;
+        EXPECT_EQ(outline(reads.dom.root.get()), c.tree) << c.doc;
+        EXPECT_EQ(reads.dom.messages.find("Error"), std::string::npos) << reads.dom.messages;
+        EXPECT_EQ(reads.dom.messages.rfind("\nWarning at file ", 0) == 0, warns) << reads.dom.messages;
+        EXPECT_EQ(reads.dom.messages.find("\n  Message: " + warning + c.missing) != std::string::npos, warns)
+            << reads.dom.messages;
+        for (std::size_t i = 0; i < reads.sax.size(); ++i) {
+            const auto& [result, recorder] = reads.sax[i];
+            EXPECT_EQ(result, ZEL_XML_OK) << c.doc;
+            EXPECT_EQ(reads.sax_trees[i], c.tree) << c.doc;
+            std::vector<std::string> warnings;
+            for (const Recorder::Diagnostic& d : recorder.diagnostics) {
+                if (d.severity == 6) warnings.push_back(d.message);
+                else EXPECT_EQ(d.severity, 5) << d.message;
+            }
+            EXPECT_EQ(warnings, expected) << c.doc;
+        }
+    }
+}
+
 TEST_F(SafetyNetwork, RemoteDocumentNamesAreFilesThatCannotBeOpened) {
     Listener server;
     const std::string url = server.url("http", "/x.xml");

@@ -319,7 +319,10 @@ ZEL_XML_API XMLNode* XMLAppendNodeStringElement(XMLNode* parent, const char* nam
  *   declares: default attributes and entities (a reference to an entity only it declares is
  *   dropped). A document name of that kind is a file that cannot be opened. Local DTDs and
  *   entities, by path or file: URL, are read as usual (a relative local name containing ':'
- *   needs a "./" prefix).
+ *   needs a "./" prefix; it resolves against the file that names it, or in a document read
+ *   from memory against the current directory). One that cannot be opened (missing, a folder,
+ *   not readable) is read as empty in the same way, with the warning "local DTD or entity not
+ *   found: " and the identifier as written.
  * - At most 50,000 entity expansions per document: past them the parser stops with a fatal
  *   error (XMLRead 5; event-driven readers 5, severity 7 to errorCallback).
  * - Memory: the parser's own allocations, and separately the records the read makes, may

@@ -38,6 +38,9 @@ std::string invalid_character_message();
 
 // The warning for a remote DTD or entity that is read as empty; the system identifier follows.
 constexpr char16_t kRemoteNotFetched[] = u"remote DTD or entity not fetched: ";
+// The warning for a local DTD or entity that cannot be opened (missing, a folder, not
+// readable) and is read as empty; the system identifier follows.
+constexpr char16_t kLocalNotFound[] = u"local DTD or entity not found: ";
 
 // The event-driven readers' diagnostic for an element name of `length` bytes that no record
 // can hold: names the element by its first bytes, cut at a character boundary.

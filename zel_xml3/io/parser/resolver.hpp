@@ -18,15 +18,16 @@ bool is_remote(const char* systemId);
 // Reads every remote external DTD subset, parameter entity and general entity (a relative
 // one with a remote base included) as if it were empty, and reports each one to the error
 // handler as a warning at the parser's position: "remote DTD or entity not fetched: " and
-// the system identifier. Local ones are left to the parser's usual resolution.
+// the system identifier. A local one is opened from the file the parser itself would open;
+// when that file cannot be opened or its first read fails (missing, a folder, not readable),
+// it too reads as empty, with the warning "local DTD or entity not found: " and the system
+// identifier.
 class LocalOnlyResolver : public xercesc::XMLEntityResolver {
 public:
     void report_to(xercesc::ErrorHandler* errors) { errors_ = errors; }
     xercesc::InputSource* resolveEntity(xercesc::XMLResourceIdentifier* resource) override;
 
 private:
-    void warn(const xercesc::XMLResourceIdentifier& resource, const XMLCh* systemId) const;
-
     xercesc::ErrorHandler* errors_ = nullptr;
 };
 
