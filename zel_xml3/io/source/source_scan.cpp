@@ -402,7 +402,11 @@ bool Scanner::split_at_skipped_references(XMLNode* record, std::size_t begin, st
     };
     std::vector<Piece> pieces;
     std::size_t from = begin;
-    for (std::size_t at = t_.find('&', begin); at < end; at = t_.find('&', at + 1)) {
+    auto next_ampersand = [&](std::size_t from) {
+        const void* found = std::memchr(t_.data() + from, '&', end - from);
+        return found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - t_.data()) : end;
+    };
+    for (std::size_t at = next_ampersand(begin); at < end; at = next_ampersand(at + 1)) {
         std::size_t semicolon = t_.find(';', at);
         if (semicolon >= end) return false;
         std::string_view name(t_.data() + at + 1, semicolon - at - 1);
