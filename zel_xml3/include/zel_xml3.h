@@ -10,6 +10,8 @@
  * Strings given to the library are copied; the library never keeps a host pointer past the
  * call and never hands out a string the host must free. Records are allocated by the library;
  * the host never frees or reallocates a record, a string or a sequence in a record itself.
+ * A document record read with ZEL_XML_KEEP_ALL also holds the document's source text for the
+ * writer; it is freed with that record.
  *
  * Threads: tree functions take no lock; keep any one tree to one thread at a time.
  * XMLInit/XMLTerm are serialised by a process-wide lock.
@@ -17,6 +19,7 @@
 #ifndef ZEL_XML3_H
 #define ZEL_XML3_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 /* Version of this header. ZEL_XML_VERSION_NUMBER = MAJOR * 10000 + MINOR * 100 + PATCH. */
@@ -47,8 +50,9 @@ typedef int32_t ZEL_XML_RESULT;
 #define ZEL_XML_NO_FILE 9     /* the input file cannot be opened or is empty */
 #define ZEL_XML_UNEXPECTED 10 /* an event-driven read ended by an unexpected exception */
 
-/* Type codes of XMLNode.type and XMLAttr.type. The library makes records of types 0, 1 and 11;
- * attributes carry 3 (ordinary) or 10 (declared NOTATION). */
+/* Type codes of XMLNode.type and XMLAttr.type. XMLRead and the event-driven readers make
+ * records of types 0, 1 and 11; XMLReadFile with ZEL_XML_KEEP_ALL also 3, 4, 6, 7 and 8.
+ * Attributes carry 3 (ordinary) or 10 (declared NOTATION). */
 typedef enum XMLNodeType {
     XML_ELEMENT_NODE = 0,
     XML_TEXT_NODE = 1,
@@ -90,8 +94,12 @@ typedef struct XMLNodeList {
 
 /* One node of a tree. Read the fields freely; change them through the functions below. */
 typedef struct XMLNode {
-    char name[32];          /* element or key name, at most 31 bytes and a NUL; "" for text */
-    int32_t type;           /* an XMLNodeType code: 0 element, 1 text, 11 document */
+    char name[32];          /* element or key name, at most 31 bytes and a NUL; "" for text; of
+                               a longer name read from a document, its leading bytes (cut at a
+                               character boundary): XMLGetNodeName gives the whole name */
+    int32_t type;           /* an XMLNodeType code: 0 element, 1 text, 11 document; in trees
+                               read whole also 3 CDATA, 4 entity reference, 6 processing
+                               instruction (name the target), 7 comment, 8 DOCTYPE */
     char* value;            /* owned text: a text node's characters, an element's own value;
                                never NULL in a record the library made ("" when empty) */
     int32_t intValue;       /* integer slot; carried by copies, never written to files */
@@ -446,6 +454,93 @@ ZEL_XML_API const char* XMLGetVersion(void);
  * string, never NULL, never freed; works before XMLInit. */
 ZEL_XML_API const char* XMLGetParserVersion(void);
 
+/* ---- Documents kept whole: read everything, write back what was not changed ------------- */
+/* The functions in this section never print anything. Diagnostics go to the callbacks of
+ * XMLReadOptions (with XMLGetDiagnosticMessage); why a call failed is in XMLGetLastError.
+ * They need XMLInit, like the readers and writers above. Their results:
+ *   ZEL_XML_OK (0)          done
+ *   ZEL_XML_EXCEPTION (4)   nothing usable: a NULL argument, the library not started, an
+ *                           input or output that cannot be opened, read or written, an unknown
+ *                           encoding, memory running out, a sink that took fewer bytes than
+ *                           it was given, a record that cannot be written (XMLGetLastError
+ *                           says which and where). A failed write replaces no file.
+ *   ZEL_XML_ERROR (5)       the parser hit a fatal error: the records up to it stay in the
+ *                           tree, the diagnostic went to errorCallback (severity 7).
+ * Reading: flags of XMLReadOptions. */
+#define ZEL_XML_KEEP_ALL 0x1u /* keep everything the document holds (see XMLReadFile) */
+#define ZEL_XML_VALIDATE 0x2u /* validate against the DTD when there is one: validity errors go
+                                 to errorCallback as severity 5 and keep result 0 */
+/* Options of XMLReadFile and XMLReadBuffer; NULL or a zeroed struct means the defaults. */
+typedef struct XMLReadOptions {
+    uint32_t flags;                      /* ZEL_XML_KEEP_ALL, ZEL_XML_VALIDATE */
+    const XMLParseCallbacks* callbacks;  /* may be NULL; read once before the parse */
+} XMLReadOptions;
+/* Writing: flags of XMLWriteOptions. */
+#define ZEL_XML_WRITE_INDENT 0x1u /* indent element-only content as XMLWrite does; mixed
+                                     content and what lies in it are left as they are */
+/* Options of XMLWriteFile and XMLWriteToSink; NULL or a zeroed struct means the defaults. */
+typedef struct XMLWriteOptions {
+    uint32_t flags;       /* ZEL_XML_WRITE_INDENT */
+    const char* encoding; /* an IANA name; NULL: the document's own (see XMLWriteFile) */
+} XMLWriteOptions;
+/* Receives the written document in order, `length` bytes at `bytes` (valid during the call
+ * only), and returns how many it took; fewer than `length` stops the write with 4. */
+typedef size_t (*XMLWriteSink)(const void* bytes, size_t length, void* userData);
+/* Reads the XML file `fileName` into `root` (normally fresh from XMLCreateRootNode).
+ * Flags 0: the tree SAX_XMLRead builds (the document element in `root`, attributes in
+ * document order, DTD defaults included, blank runs between elements dropped, text split by
+ * entities or CDATA as one record), without printing anything.
+ * ZEL_XML_KEEP_ALL: `root` becomes the document record (name "", type 11, value ""), whose
+ * attributes are the XML declaration's as written (version, encoding, standalone; none
+ * without a declaration) and whose children are, in document order, comments (type 7, value
+ * the text), processing instructions (type 6, name the target, value the data), the DOCTYPE
+ * (type 8, name the root name, attributes publicId and systemId when given, value the
+ * internal subset as written), white space between them (type 1) and the document element.
+ * Inside elements: every piece of text, blank ones too (type 1; character references and
+ * predefined entities resolved), CDATA sections (type 3, value the content), references to
+ * entities the DTD declares (type 4, name the entity, children what its text reads as; only
+ * `&name;` is written back), comments and processing instructions; attributes in document
+ * order, only those written in the document. Example:
+ *   <?xml version="1.0"?>            root: type 11, attributes version="1.0"
+ *   <!-- c -->                          7 " c "   1 "\n"
+ *   <a x="1"><![CDATA[<]]>&e;</a>       0 "a" (x="1"): 3 "<", 4 "e" (its text below it)
+ * The tree remembers the source of what it read, so XMLWriteFile and XMLWriteToSink give
+ * back every part the host did not change byte for byte. Records that were edited (through
+ * the functions or the fields) are written the default way, each on its own.
+ * Both modes: an element name of any length is read; a record's `name` then holds its
+ * leading bytes (at most 31, cut at a character boundary) and XMLGetNodeName the whole name.
+ * *recordCount (when not NULL) receives the number of records made.
+ * Results: the table above; 4 also when the file cannot be opened or is empty. */
+ZEL_XML_API ZEL_XML_RESULT XMLReadFile(const char* fileName, XMLNode* root, const XMLReadOptions* options,
+                                       int32_t* recordCount);
+/* As XMLReadFile, from `length` bytes at `bytes` in any encoding the parser detects from the
+ * first bytes (UTF-16 with a byte-order mark included); no terminator is needed, the bytes
+ * are only read during the call. 4 for NULL bytes or a length of 0. */
+ZEL_XML_API ZEL_XML_RESULT XMLReadBuffer(const void* bytes, size_t length, XMLNode* root,
+                                         const XMLReadOptions* options, int32_t* recordCount);
+/* Writes the tree under `root` (only read) to the file `fileName` with the file rules of
+ * XMLWrite (atomic replace, mode, owner, links; nothing replaced on failure).
+ * Every record type is written: 0, 1 and 11 as XMLWrite writes them, 3 as a CDATA section
+ * (split where it holds "]]>"), 4 as `&name;`, 6, 7, and 8 as a DOCTYPE (only as a child of a
+ * document record); attributes in record order; a document record with its declaration.
+ * Without ZEL_XML_WRITE_INDENT nothing is added or re-indented. A NULL encoding writes a tree
+ * read with ZEL_XML_KEEP_ALL in the document's own encoding, with its byte-order mark and
+ * line ends, and any other tree in UTF-8. Characters the encoding cannot hold become
+ * character references in text and attribute values; in names, comments, processing
+ * instructions and CDATA they fail the write with 4. Results: the table above. */
+ZEL_XML_API ZEL_XML_RESULT XMLWriteFile(const char* fileName, const XMLNode* root, const XMLWriteOptions* options);
+/* As XMLWriteFile, but hands the document to `sink` in blocks of up to 64 KB; `userData` is
+ * passed back unchanged. Nothing is written for a NULL sink or root (4). */
+ZEL_XML_API ZEL_XML_RESULT XMLWriteToSink(XMLWriteSink sink, void* userData, const XMLNode* root,
+                                          const XMLWriteOptions* options);
+/* Why the last XMLReadFile, XMLReadBuffer, XMLWriteFile or XMLWriteToSink on this thread
+ * failed, in UTF-8; "" after a success or before any call. Owned by the library, valid
+ * until the next of those calls on this thread. Never NULL. */
+ZEL_XML_API const char* XMLGetLastError(void);
+/* The whole name of `node`: what its `name` holds, or for a record read with a name over 31
+ * bytes the whole of it (while `name` still holds its leading bytes). Owned by the record and
+ * valid until the record is renamed or freed. "" for a NULL node. */
+ZEL_XML_API const char* XMLGetNodeName(const XMLNode* node);
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
