@@ -90,7 +90,12 @@ TEST_F(DocumentWhole, EditsChangeOnlyWhatTheyTouch) {
     };
     const Row rows[] = {
         {"<a>\n  <port  v = '1'\n        w='2'/>\n</a>", [](XMLNode* r) { XMLSetNodeAttribute(element(r, "port"), "w", "3"); },
-         "<a>\n  <port  v = '1' w=\"3\"/>\n</a>"},
+         "<a>\n  <port  v = '1'\n        w='3'/>\n</a>"},
+        {"<a v='1' w = \"2\"/>", [](XMLNode* r) {
+             XMLSetNodeAttribute(element(r, "a"), "v", "it's");
+             XMLSetNodeAttribute(element(r, "a"), "w", "<\"");
+         },
+         "<a v=\"it's\" w = \"&lt;&quot;\"/>"},
         {"<a>\r\n<b>x &amp; y</b>\r\n<c>keep&#65;</c></a>",
          [](XMLNode* r) { XMLAlterValueOfNode(element(r, "b"), "one\ntwo"); },
          "<a>\r\n<b>one\r\ntwo</b>\r\n<c>keep&#65;</c></a>"},

@@ -264,6 +264,7 @@ private:
                 }
             }
             check_value(attr.value, record);
+            if (raw != nullptr && new_value_in_place(*raw, name, attr.value)) continue;
             attribute(name, attr.value);
         }
     }
@@ -274,6 +275,32 @@ private:
         for (std::size_t k = 0; k < used_.size(); ++k)
             if (!used_[k] && all[raw.first_attribute + k].fingerprint == print) return k;
         return used_.size();
+    }
+
+    // An attribute whose value changed keeps its place in the layout: the white space before
+    // it, its name, the spacing around `=` and its quote, as written; only the value is new.
+    bool new_value_in_place(const RawRecord& raw, const char* name, const char* value) {
+        const auto& all = layout_.source->attributes;
+        std::size_t name_len = std::strlen(name);
+        for (std::size_t k = 0; k < used_.size(); ++k) {
+            if (used_[k]) continue;
+            std::string_view piece = slice(all[raw.first_attribute + k].span);
+            std::size_t at = piece.find_first_not_of(" \t\r\n");
+            if (piece.compare(at, name_len, name) != 0) continue;
+            std::size_t after = at + name_len;
+            if (after < piece.size() && piece[after] != '=' && piece[after] != ' ' && piece[after] != '\t' &&
+                piece[after] != '\r' && piece[after] != '\n')
+                continue;  // a longer name that starts with this one
+            std::size_t quote = piece.find_first_of("\"'", after);
+            bool single = piece[quote] == '\'';
+            if (single && std::strchr(value, '\'') != nullptr) return false;  // the value needs "..."
+            used_[k] = true;
+            verbatim(piece.substr(0, quote + 1));
+            out_.attribute_value(value);
+            markup(single ? "'" : "\"");
+            return true;
+        }
+        return false;
     }
 
     void attribute(const char* name, const char* value) {
