@@ -1,4 +1,5 @@
-// Child access: by position, by name, and the pre-order subtree search.
+// Child access: a record's whole name, children by position, by name, and the pre-order
+// subtree search.
 #include "tree/tree.hpp"
 
 #include <cstring>
@@ -8,6 +9,8 @@
 using namespace zel::tree;
 
 extern "C" {
+
+ZEL_XML_API const char* XMLGetNodeName(const XMLNode* node) { return node ? whole_name(node) : ""; }
 
 ZEL_XML_API int32_t XMLGetChildrenCount(const XMLNode* node) { return node ? node->children.count : 0; }
 

@@ -50,6 +50,7 @@ ZEL_XML_API XMLNode* XMLCreateElementNode(const char* name, XMLNode* parent) {
 namespace zel::tree {
 
 void prepare_document_root(XMLNode* root) {
+    drop_long_name(root);
     root->name[0] = '\0';
     root->type = XML_DOCUMENT_NODE;
     release_string(root->value);

@@ -17,7 +17,10 @@ XMLNode* copy_record(const XMLNode* source) {
     std::memcpy(copy->name, source->name, sizeof copy->name);
     copy->intValue = source->intValue;
     copy->docRef = source->docRef;
-    bool ok = reserve_children(copy, source->children.count);
+    // A long name the source still agrees with gets a block of the copy's own.
+    const char* name = whole_name(source);
+    bool ok = name == source->name || set_long_name(copy, name, whole_name_length(source));
+    ok = ok && reserve_children(copy, source->children.count);
     for (int32_t i = 0; ok && i < source->attributes.count; ++i) {
         const XMLAttr& attr = source->attributes.items[i];
         ok = append_attribute(copy, attr.name, std::strlen(attr.name), attr.value, std::strlen(attr.value),

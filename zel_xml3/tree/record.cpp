@@ -13,13 +13,52 @@ char empty_storage[2] = {kInsideBlock, '\0'};
 
 char* const empty_string = empty_storage + 1;
 
-bool name_equals(const XMLNode* node, const char* name) {
-    return std::strncmp(node->name, name, sizeof node->name) == 0;
+bool detail::long_name_equals(const XMLNode* node, const char* name) {
+    const LongName* block = agreeing_long_name(node);
+    if (block == nullptr) return std::strncmp(node->name, name, sizeof node->name) == 0;
+    return std::strcmp(block->text(), name) == 0;
 }
 
 void set_name(XMLNode* node, const char* name) {
+    drop_long_name(node);
     std::size_t len = std::strlen(name);
     std::memcpy(node->name, name, len + 1);
+}
+
+std::size_t name_prefix_length(const char* name, std::size_t len) {
+    if (len <= kMaxNameLength) return len;
+    // Step back over the continuation bytes (10xxxxxx) of a character that starts before the
+    // cut and goes on past it; a UTF-8 character has at most three of them.
+    std::size_t cut = kMaxNameLength;
+    while (cut > kMaxNameLength - 3 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    return cut;
+}
+
+bool set_long_name(XMLNode* node, const char* name, std::size_t len) {
+    if (len <= kMaxNameLength) {
+        drop_long_name(node);
+        std::memcpy(node->name, name, len);
+        node->name[len] = '\0';
+        return true;
+    }
+    auto* block = static_cast<LongName*>(std::malloc(sizeof(LongName) + len + 1));
+    if (block == nullptr) return false;
+    block->length = len;
+    block->prefix = name_prefix_length(name, len);
+    std::memcpy(block->text(), name, len);
+    block->text()[len] = '\0';
+    drop_long_name(node);
+    std::memcpy(node->name, name, block->prefix);
+    node->name[block->prefix] = '\0';
+    detail::store_long_name_block(node, block);
+    return true;
+}
+
+void drop_long_name(XMLNode* node) {
+    LongName* block = detail::long_name_block(node);
+    if (block == nullptr) return;
+    std::free(block);
+    detail::store_long_name_block(node, nullptr);
 }
 
 namespace {
@@ -91,6 +130,7 @@ XMLNode* new_node_with_value(int32_t type, const char* text, std::size_t len) {
     auto* node = static_cast<XMLNode*>(std::malloc(size));
     if (node == nullptr) return nullptr;
     *node = XMLNode{};  // zero the record only; what follows it is written below
+    detail::store_long_name_block(node, nullptr);  // the assignment need not zero the padding
     node->type = type;
     if (len > 0) {
         node->value = place_string(reinterpret_cast<char*>(node + 1), kInsideBlock, text, len);
@@ -109,6 +149,7 @@ XMLNode* new_element(const char* name, std::size_t name_len, const char* text, c
     auto* node = static_cast<XMLNode*>(std::malloc(sizeof(XMLNode) + sizeof(XMLNode*) + sequence + strings));
     if (node == nullptr) return nullptr;
     *node = XMLNode{};
+    detail::store_long_name_block(node, nullptr);  // the assignment need not zero the padding
     node->type = XML_ELEMENT_NODE;
     node->value = empty_string;
     node->children = XMLNodeList{inline_children(node), 0, 1};
@@ -189,6 +230,7 @@ void release_fields(XMLNode* node) {
     release_children_items(node);
     release_string(node->value);
     node->value = empty_string;
+    drop_long_name(node);
 }
 
 // Frees every record below `node` without recursion or allocation: records waiting to be

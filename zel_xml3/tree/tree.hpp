@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace zel::tree {
 
@@ -31,10 +32,97 @@ inline bool name_fits(const char* name) {
     return false;
 }
 
-// Exact, case-sensitive comparison of a record's name with a wanted name.
-bool name_equals(const XMLNode* node, const char* name);
+// Long names. A record whose name is longer than kMaxNameLength (the readers make them; the
+// create functions still refuse such names) keeps the leading bytes in `name`, cut at a UTF-8
+// character boundary, and the whole name in a LongName block of its own. The record struct
+// has no field for the block's address, so it is kept in the struct's two 4-byte padding
+// holes: after `type` and after `intValue`. Every record is allocated by the library, which
+// writes a null address into a record it makes, so the holes are always defined.
+struct LongName {
+    std::size_t length;  // bytes of the whole name, without its terminator
+    std::size_t prefix;  // bytes of it that `name` held when it was set
+    const char* text() const { return reinterpret_cast<const char*>(this + 1); }
+    char* text() { return reinterpret_cast<char*>(this + 1); }
+};
 
-// Copies a name that fits (see name_fits) into the record's buffer.
+namespace detail {
+
+constexpr std::size_t kLowHalfAt = offsetof(XMLNode, type) + sizeof(int32_t);
+constexpr std::size_t kHighHalfAt = offsetof(XMLNode, intValue) + sizeof(int32_t);
+static_assert(sizeof(void*) == 8 && sizeof(std::uintptr_t) == 8, "the address is kept as two 4-byte halves");
+static_assert(offsetof(XMLNode, value) - kLowHalfAt == 4, "4 padding bytes follow XMLNode::type");
+static_assert(offsetof(XMLNode, attributes) - kHighHalfAt == 4, "4 padding bytes follow XMLNode::intValue");
+static_assert(kLowHalfAt == 36 && kHighHalfAt == 52, "the padding holes of the LP64 record layout");
+
+// Reads and writes the block's address in the padding holes, byte-wise: never through a
+// struct member, and never by assigning a whole XMLNode, which need not carry the padding.
+inline LongName* long_name_block(const XMLNode* node) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(node);
+    std::uint32_t low;
+    std::uint32_t high;
+    std::memcpy(&low, bytes + kLowHalfAt, sizeof low);
+    std::memcpy(&high, bytes + kHighHalfAt, sizeof high);
+    return reinterpret_cast<LongName*>((std::uintptr_t{high} << 32) | low);
+}
+
+inline void store_long_name_block(XMLNode* node, const LongName* block) {
+    auto address = reinterpret_cast<std::uintptr_t>(block);
+    auto low = static_cast<std::uint32_t>(address);
+    auto high = static_cast<std::uint32_t>(address >> 32);
+    auto* bytes = reinterpret_cast<unsigned char*>(node);
+    std::memcpy(bytes + kLowHalfAt, &low, sizeof low);
+    std::memcpy(bytes + kHighHalfAt, &high, sizeof high);
+}
+
+// The whole name when `name` still holds exactly the prefix it was cut to; nullptr when the
+// host has written `name` since.
+inline const LongName* agreeing_long_name(const XMLNode* node) {
+    const LongName* block = long_name_block(node);
+    if (block == nullptr) return nullptr;
+    bool agrees = node->name[block->prefix] == '\0' && std::memcmp(node->name, block->text(), block->prefix) == 0;
+    return agrees ? block : nullptr;
+}
+
+bool long_name_equals(const XMLNode* node, const char* name);
+
+}  // namespace detail
+
+// The record's whole name: the long name it was given while `name` still holds that name's
+// leading bytes as they were cut, else `name` itself. Owned by the record.
+inline const char* whole_name(const XMLNode* node) {
+    if (detail::long_name_block(node) == nullptr) return node->name;
+    const LongName* block = detail::agreeing_long_name(node);
+    return block != nullptr ? block->text() : node->name;
+}
+
+// The length in bytes of whole_name(node).
+inline std::size_t whole_name_length(const XMLNode* node) {
+    if (detail::long_name_block(node) == nullptr) return std::strlen(node->name);
+    const LongName* block = detail::agreeing_long_name(node);
+    return block != nullptr ? block->length : std::strlen(node->name);
+}
+
+// How many leading bytes of a name of `len` bytes a record's `name` holds: all of them up to
+// kMaxNameLength, else kMaxNameLength less the bytes of a UTF-8 character that would be cut.
+std::size_t name_prefix_length(const char* name, std::size_t len);
+
+// Names the record with `len` bytes at `name` (no terminator needed, no NUL inside). Up to
+// kMaxNameLength bytes: as set_name. Longer: the cut prefix in `name`, the whole name in a
+// block of the record's own. Any long name the record had goes. False when out of memory,
+// with the record unchanged.
+bool set_long_name(XMLNode* node, const char* name, std::size_t len);
+
+// Frees the record's long name, if any; `name` is left as it is.
+void drop_long_name(XMLNode* node);
+
+// Exact, case-sensitive comparison of a record's whole name with a wanted name. A wanted
+// name of more than kMaxNameLength bytes matches only a record with a long name.
+inline bool name_equals(const XMLNode* node, const char* name) {
+    if (detail::long_name_block(node) != nullptr) return detail::long_name_equals(node, name);
+    return std::strncmp(node->name, name, sizeof node->name) == 0;
+}
+
+// Copies a name that fits (see name_fits) into the record's buffer; any long name goes.
 void set_name(XMLNode* node, const char* name);
 
 // Owned strings. new_string copies `len` bytes and adds a terminator; nullptr when out of
@@ -82,6 +170,10 @@ inline std::size_t record_cost(std::size_t text_bytes) { return kRecordBytes + t
 inline std::size_t attribute_cost(std::size_t name_bytes, std::size_t value_bytes) {
     return sizeof(XMLAttr) + name_bytes + value_bytes + 4;
 }
+// A name of `name_bytes` bytes costs its LongName block when it does not fit `name`.
+inline std::size_t long_name_cost(std::size_t name_bytes) {
+    return name_bytes > kMaxNameLength ? sizeof(LongName) + name_bytes + 1 : 0;
+}
 
 // XMLCreateElementNode for a name whose length is known, with attributes as new_element
 // takes them: appends the element to `parent` and returns it; nullptr when out of memory.
@@ -123,7 +215,8 @@ XMLAttr* append_attribute(XMLNode* node, const char* name, std::size_t name_len,
 void replace_attribute_strings(XMLAttr* attr, char* name, char* value);
 
 // Frees every descendant and every attribute of `node`, leaving both sequences empty.
-// Name, type, value, intValue, parent and docRef are untouched. Iterative, allocation-free.
+// Name (a long one included), type, value, intValue, parent and docRef are untouched: the
+// record stays valid. Iterative, allocation-free.
 void empty_node(XMLNode* node);
 
 // Frees `node`, everything it owns and the record itself. Accepts nullptr.

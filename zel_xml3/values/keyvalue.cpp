@@ -30,6 +30,8 @@ ZEL_XML_API XMLNode* XMLAddKeyNameValue(XMLNode* parent, const char* key, const 
 
 ZEL_XML_API XMLNode* XMLSetKeyNameValue(XMLNode* parent, const char* key, const char* value) {
     if (parent == nullptr || key == nullptr) return nullptr;
+    // A long key is refused before the lookup, which could match a record with a long name.
+    if (!name_fits(key)) throw_name_too_long();
     if (XMLNode* found = XMLGetChildWithKeyName(parent, key)) {
         if (value != nullptr && !set_value(found, value)) return nullptr;
         return found;
