@@ -357,8 +357,11 @@ void empty_node(XMLNode* node) {
     release_attributes(&node->attributes);
 }
 
+void (*document_freed)(const XMLNode* document) = nullptr;
+
 void free_node(XMLNode* node) {
     if (node == nullptr) return;
+    if (node->type == XML_DOCUMENT_NODE && document_freed != nullptr) document_freed(node);
     free_descendants(node);
     release_fields(node);
     std::free(node);

@@ -219,6 +219,10 @@ void replace_attribute_strings(XMLAttr* attr, char* name, char* value);
 // record stays valid. Iterative, allocation-free.
 void empty_node(XMLNode* node);
 
+// Called with a document record (type 11) about to be freed, when set: what the layers above
+// keep for a document (its source text) goes with it. Set once, while the library loads.
+extern void (*document_freed)(const XMLNode* document);
+
 // Frees `node`, everything it owns and the record itself. Accepts nullptr.
 void free_node(XMLNode* node);
 

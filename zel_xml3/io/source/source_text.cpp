@@ -87,6 +87,9 @@ Registry& registry() {
 
 std::atomic<std::size_t> attached{0};
 
+// Set while the library loads, before any thread can free a record.
+const bool hooked = (tree::document_freed = forget, true);
+
 }  // namespace
 
 void attach(const XMLNode* document, std::unique_ptr<SourceText> source) {
