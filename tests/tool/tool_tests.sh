@@ -306,7 +306,7 @@ get_set)
     same "$work/after.xml" "$work/want"
   done <<'DOCS'
 <?xml version="1.0"?>\r\n<c>\r\n  <port>80</port>\r\n  <!-- port -->\r\n</c>\r\n|c/port|9090|s/>80</>9090</
-<?xml version='1.0' encoding='UTF-8'?>\n<c a='1'>\n  <s n='x' m='y'/>\n</c>\n|c/s/@n|z|s/n='x'/n="z"/
+<?xml version='1.0' encoding='UTF-8'?>\n<c a='1'>\n  <s n='x' m='y'/>\n</c>\n|c/s/@n|z|s/n='x'/n='z'/
 <!DOCTYPE c [\n<!ENTITY e "E">\n]>\n<!-- head -->\n<c>\n  <v>&e; old</v>\n  <w><![CDATA[<w>]]></w>\n</c>\n|c/v|new|s/&e; old/new/
 \357\273\277<c>\n  <v>old</v>\n</c>\n|c/v|new|s/old/new/
 <?xml version="1.0" encoding="ISO-8859-1"?>\n<c>\n  <v k="\351">old</v>\n  <w>\351t\351</w>\n</c>\n|c/v|new|s/old/new/
