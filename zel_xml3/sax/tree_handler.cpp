@@ -140,18 +140,14 @@ void SAXTreeHandler::characters(const XMLCh* chars, XMLSize_t length) {
     progress_estimate_ += length;
     if (current_ == nullptr) return;
     if (!text_run_open_) start_text_run();
-    std::size_t room = run_size_ + text::utf8_capacity_for(length);
-    if (run_text_.size() < room) run_text_.resize(room);
-    std::size_t added = text::utf16_to_utf8(chars, length, run_text_.data() + run_size_);
-    run_size_ += added;
-    charge(added);
+    run_.add(chars, length);
 }
 
 // A run continues the element's last text record when there is one (text the root already
 // held); otherwise it will be a record of its own, counted now.
 void SAXTreeHandler::start_text_run() {
     text_run_open_ = true;
-    run_size_ = 0;
+    run_.clear();
     XMLNode* last = last_child(current_);
     run_target_ = last != nullptr && last->type == XML_TEXT_NODE ? last : nullptr;
     if (run_target_ == nullptr) {
@@ -164,16 +160,16 @@ void SAXTreeHandler::start_text_run() {
 // end) a record that holds only white space is taken out again, or never made.
 void SAXTreeHandler::close_text_run(bool drop_blank) {
     text_run_open_ = false;
-    const char* text = run_size_ > 0 ? run_text_.data() : "";
+    run_.end_piece();
     if (run_target_ != nullptr) {
         std::size_t old_length = std::strlen(run_target_->value);
-        if (!tree::append_string(&run_target_->value, old_length, text, run_size_)) throw std::bad_alloc();
-        if (drop_blank && tree::is_blank(run_target_->value, old_length + run_size_)) tree::drop_last_child(current_);
+        if (!tree::append_string(&run_target_->value, old_length, run_.text(), run_.size())) throw std::bad_alloc();
+        if (drop_blank && tree::is_blank(run_target_->value, old_length + run_.size())) tree::drop_last_child(current_);
         run_target_ = nullptr;
         return;
     }
-    if (drop_blank && tree::is_blank(text, run_size_)) return;
-    if (tree::create_text(current_, text, run_size_) == nullptr) throw std::bad_alloc();
+    if (drop_blank && run_.blank()) return;
+    if (tree::create_text(current_, run_.text(), run_.size()) == nullptr) throw std::bad_alloc();
 }
 
 // Blank text is dropped once it is known to stand between elements: before a child element

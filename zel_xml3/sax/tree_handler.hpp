@@ -2,6 +2,7 @@
 // exactly one parse; it owns no records, only its reusable conversion buffers.
 #pragma once
 
+#include "io/build/text_run.hpp"
 #include "io/parser/safety.hpp"
 #include "text/utf.hpp"
 #include "tree/tree.hpp"
@@ -21,7 +22,7 @@ public:
     // `root` receives the document element in place; its earlier attributes and children stay.
     // Every record, attribute and piece of text the handler adds is charged to `memory`,
     // whose OutOfMemoryException then ends the read.
-    SAXTreeHandler(XMLNode* root, parser::MemoryBudget& memory) : root_(root), memory_(memory) {}
+    SAXTreeHandler(XMLNode* root, parser::MemoryBudget& memory) : root_(root), memory_(memory), run_(memory) {}
 
     // Copies what the caller asked for, once, before the parse; `input_size` is the size the
     // progress estimate is measured against (0: only the final report comes).
@@ -82,14 +83,13 @@ private:
     const xercesc::Locator* locator_ = nullptr;  // the parser's position, set before the parse
 
     bool fatal_error_seen_ = false;
-    // Character data since the last element start or end (a "run") is gathered here as UTF-8
-    // and becomes a record only when the run closes: blank runs between elements then cost
-    // no record at all, and a run split into many events is copied once. The run is counted
-    // in node_count_ when it opens, as if its record had been made then.
+    // Character data since the last element start or end (a "run") is gathered in run_ and
+    // becomes a record only when the run closes: blank runs between elements then cost no
+    // record at all, and a run split into many events is copied once. The run is counted in
+    // node_count_ when it opens, as if its record had been made then.
     bool text_run_open_ = false;
     XMLNode* run_target_ = nullptr;  // an existing last text record the run continues, if any
-    std::vector<char> run_text_;     // grows to the longest run; never shrinks
-    std::size_t run_size_ = 0;
+    build::TextRun run_;
     // The attributes of the element being opened, their names and values one after another
     // in attribute_text_ as UTF-8: a child element is made with them in one allocation.
     std::vector<tree::AttributeText> attributes_;

@@ -1,4 +1,4 @@
-#include "io/read/element_maker.hpp"
+#include "io/build/element_maker.hpp"
 
 #include "text/utf.hpp"
 

@@ -49,16 +49,15 @@ XMLNode* DocumentBuilder::add(int32_t type, const XMLCh* name, const char* value
 
 void DocumentBuilder::end_run() {
     if (run_.empty()) return;
-    const char* text = value_.convert(run_.data(), run_.size());
+    run_.end_piece();
+    log(SourceEvent::text, add(XML_TEXT_NODE, nullptr, run_.text(), run_.size()));
     run_.clear();
-    log(SourceEvent::text, add(XML_TEXT_NODE, nullptr, text, value_.size()));
 }
 
 void DocumentBuilder::docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection) {
     progress_.advance(length);
     if (!cdataSection) {
-        memory_.charge(length);
-        run_.append(chars, length);
+        run_.add(chars, length);
         return;
     }
     end_run();

@@ -5,8 +5,9 @@
 // order, so that the source scan can find each record's source text afterwards.
 #pragma once
 
+#include "io/build/element_maker.hpp"
+#include "io/build/text_run.hpp"
 #include "io/parser/safety.hpp"
-#include "io/read/element_maker.hpp"
 #include "io/source/source_scan.hpp"
 #include "sax/callback_reporter.hpp"
 #include "text/utf.hpp"
@@ -28,7 +29,7 @@ public:
     // `document` (prepared as a document record) receives everything; records are charged to
     // `memory`, whose exception ends the parse.
     DocumentBuilder(XMLNode* document, parser::MemoryBudget& memory, sax::ProgressReporter& progress)
-        : memory_(memory), progress_(progress), frames_{document}, elements_(memory) {}
+        : memory_(memory), progress_(progress), frames_{document}, run_(memory), elements_(memory) {}
 
     const source::SourceEvents& events() const { return events_; }
     // The encoding the parser read the document in, from its declaration; empty without one.
@@ -72,7 +73,7 @@ private:
     std::vector<XMLNode*> frames_;  // the document record, then open elements and entity references
     source::SourceEvents events_;
     std::u16string reader_encoding_;
-    std::u16string run_;  // character data since the last other event
+    build::TextRun run_;  // character data since the last other event
     std::size_t entity_depth_ = 0;
     int32_t records_ = 0;
     ElementMaker elements_;

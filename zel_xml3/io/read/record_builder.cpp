@@ -13,13 +13,6 @@
 
 namespace zel::read {
 
-namespace {
-
-bool is_high_surrogate(XMLCh unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(XMLCh unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-}  // namespace
-
 RecordBuilder::~RecordBuilder() { tree::free_node(document_element_); }
 
 // The document reader knows versions 1.0 and 1.1 only and ends the read with a DOM
@@ -170,78 +163,26 @@ void RecordBuilder::ignorableWhitespace(const XMLCh* chars, XMLSize_t length, bo
 void RecordBuilder::add_text(const XMLCh* chars, XMLSize_t length, bool new_node) {
     XMLNode* record = frames_.back().record;
     if (stopped_ || record == nullptr) return;
-    if (!piece_ends_.empty() && record != run_record_) close_run();
-    if (new_node || piece_ends_.empty()) start_piece();
-    append_units(chars, length);
-}
-
-// A piece is charged as a record when it starts and byte by byte as it grows; a blank run
-// gives the charge back.
-void RecordBuilder::start_piece() {
-    end_piece();
-    if (piece_ends_.empty()) run_record_ = frames_.back().record;
-    memory_.charge(tree::record_cost(0));
-    run_charged_ += tree::record_cost(0);
-    piece_ends_.push_back(run_size_);
-}
-
-// Converts into the run; a high surrogate at the end waits for its partner.
-void RecordBuilder::append_units(const XMLCh* chars, XMLSize_t length) {
-    XMLCh pair[2] = {held_lead_, 0};
-    XMLSize_t paired = 0;
-    if (held_lead_ != 0 && length > 0 && is_low_surrogate(chars[0])) {
-        pair[1] = chars[0];
-        paired = 1;
+    if (run_record_ != nullptr && record != run_record_) close_run();
+    if (new_node || run_record_ == nullptr) {
+        run_record_ = record;
+        run_.start_piece();
+        run_.charge(tree::record_cost(0));
     }
-    const bool hold = length > paired && is_high_surrogate(chars[length - 1]);
-    const XMLSize_t body = length - paired - (hold ? 1 : 0);
-    std::size_t room = run_size_ + text::utf8_capacity_for(body + 2);
-    if (run_text_.size() < room) run_text_.resize(room);
-    std::size_t added = 0;
-    if (held_lead_ != 0 && length > 0)
-        added += text::utf16_to_utf8(pair, paired + 1, run_text_.data() + run_size_);
-    added += text::utf16_to_utf8(chars + paired, body, run_text_.data() + run_size_ + added);
-    if (length > 0 || hold) held_lead_ = hold ? chars[length - 1] : 0;
-    memory_.charge(added);
-    run_charged_ += added;
-    if (run_blank_ && !tree::is_blank(run_text_.data() + run_size_, added)) run_blank_ = false;
-    run_size_ += added;
-    piece_ends_.back() = run_size_;
-}
-
-// A surrogate still waiting has no partner: it stands alone, as in the node's own text.
-void RecordBuilder::end_piece() {
-    if (held_lead_ == 0) return;
-    XMLCh lead = held_lead_;
-    held_lead_ = 0;
-    std::size_t room = run_size_ + text::utf8_capacity_for(1);
-    if (run_text_.size() < room) run_text_.resize(room);
-    std::size_t added = text::utf16_to_utf8(&lead, 1, run_text_.data() + run_size_);
-    memory_.charge(added);
-    run_charged_ += added;
-    run_blank_ = false;
-    run_size_ += added;
-    piece_ends_.back() = run_size_;
+    run_.add(chars, length);
 }
 
 // At an element boundary: a blank run leaves no record, any other gives one per piece.
 void RecordBuilder::close_run() {
-    if (piece_ends_.empty()) return;
-    end_piece();
-    if (run_blank_) {
-        memory_.release(run_charged_);
-    } else {
-        std::size_t start = 0;
-        for (std::size_t end : piece_ends_) {
-            if (tree::create_text(run_record_, run_text_.data() + start, end - start) == nullptr)
-                throw std::bad_alloc();
-            start = end;
-        }
+    if (run_record_ == nullptr) return;
+    run_.end_piece();
+    const bool blank = run_.blank();
+    for (std::size_t i = 0; !blank && i < run_.piece_count(); ++i) {
+        std::size_t start = run_.piece_start(i);
+        if (tree::create_text(run_record_, run_.text() + start, run_.piece_end(i) - start) == nullptr)
+            throw std::bad_alloc();
     }
-    piece_ends_.clear();
-    run_size_ = 0;
-    run_blank_ = true;
-    run_charged_ = 0;
+    run_.clear(blank);
     run_record_ = nullptr;
 }
 

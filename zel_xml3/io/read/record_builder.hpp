@@ -7,6 +7,7 @@
 // count and the node number come out as they would over that document.
 #pragma once
 
+#include "io/build/text_run.hpp"
 #include "io/parser/safety.hpp"
 #include "text/utf.hpp"
 #include "zel_xml3.h"
@@ -22,7 +23,7 @@ namespace zel::read {
 class RecordBuilder : public xercesc::XMLDocumentHandler {
 public:
     // Records are charged to `memory`; past it, its OutOfMemoryException ends the parse.
-    explicit RecordBuilder(parser::MemoryBudget& memory) : memory_(memory) {}
+    explicit RecordBuilder(parser::MemoryBudget& memory) : memory_(memory), run_(memory) {}
     ~RecordBuilder() override;
     RecordBuilder(const RecordBuilder&) = delete;
     RecordBuilder& operator=(const RecordBuilder&) = delete;
@@ -71,9 +72,6 @@ private:
     void close_node();
     void count_child() { nodes_ += frames_.back().counted ? 1 : 0; }
     void add_text(const XMLCh* chars, XMLSize_t length, bool new_node);
-    void start_piece();
-    void append_units(const XMLCh* chars, XMLSize_t length);
-    void end_piece();
     void close_run();
 
     parser::MemoryBudget& memory_;
@@ -86,15 +84,11 @@ private:
     int32_t elements_ = 0;
     int32_t nodes_ = 0;
 
-    // The run of character data since the last element boundary, as UTF-8 pieces (one per
-    // document text node) waiting for the blank rule: all dropped when the whole run is blank.
+    // The run of character data since the last element boundary, for `run_record_`, a piece
+    // per document text node, each charged as a record when it starts, waiting for the blank
+    // rule: all dropped (and their charge given back) when the whole run is blank.
     XMLNode* run_record_ = nullptr;
-    std::vector<char> run_text_;
-    std::size_t run_size_ = 0;
-    std::vector<std::size_t> piece_ends_;
-    bool run_blank_ = true;
-    std::size_t run_charged_ = 0;
-    char16_t held_lead_ = 0;  // a high surrogate whose partner may come with the next event
+    build::TextRun run_;
 
     std::vector<XMLSize_t> order_;  // attribute order scratch
     text::Utf8Buffer name_;
