@@ -5,6 +5,8 @@
 #include "dom_read.hpp"
 #include "fuzz_common.hpp"
 
+#include <cctype>
+
 namespace zelfuzz {
 
 namespace detail {
@@ -79,6 +81,79 @@ inline void run_roundtrip(const uint8_t* data, size_t size) {
         return;
     }
     XMLFreeRootNode(original);
+}
+
+namespace detail {
+inline size_t append(const void* bytes, size_t length, void* user) {
+    static_cast<std::string*>(user)->append(static_cast<const char*>(bytes), length);
+    return length;
+}
+}  // namespace detail
+
+// True when all of `data` is UTF-8 (the parser stops reading at some malformed bytes after
+// the document element without a word, so such inputs cannot come back whole).
+inline bool well_formed_utf8(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i < size;) {
+        uint8_t lead = data[i];
+        size_t len = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                     : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+        if (len == 0 || i + len > size) return false;
+        for (size_t k = 1; k < len; ++k)
+            if ((data[i + k] & 0xC0) != 0x80) return false;
+        i += len;
+    }
+    return true;
+}
+
+// True when the declaration names no encoding or UTF-8 (others, such as UTF-7, have more
+// than one way to write the same text).
+inline bool declares_utf8(const uint8_t* data, size_t size) {
+    std::string head(reinterpret_cast<const char*>(data), size < 200 ? size : 200);
+    size_t end = head.find("?>");
+    size_t at = head.find("encoding");
+    if (head.compare(0, 5, "<?xml") != 0 && head.compare(3, 5, "<?xml") != 0) return true;
+    if (at == std::string::npos || at > end) return true;
+    size_t quote = head.find_first_of("\"'", at);
+    if (quote == std::string::npos) return true;
+    std::string name = head.substr(quote + 1, 5);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name == "UTF-8";
+}
+
+// A document read whole comes back byte for byte when nothing changed (when its source could
+// be kept: a UTF-8 or UTF-16 document), and the records read back the same when written in
+// default forms (another encoding) or re-indented.
+inline void run_keep_all(const uint8_t* data, size_t size) {
+    start_once();
+    XMLParseCallbacks callbacks{};
+    callbacks.progressCallback = detail::on_progress;
+    callbacks.errorCallback = detail::on_error;
+    XMLReadOptions keep{ZEL_XML_KEEP_ALL, &callbacks};
+    XMLNode* root = XMLCreateRootNode();
+    if (size == 0 || XMLReadBuffer(data, size, root, &keep, nullptr) != ZEL_XML_OK) {
+        check_tree(root);
+        XMLFreeRootNode(root);
+        return;
+    }
+    check_tree(root);
+    std::string same, other, indented;
+    bool written = XMLWriteToSink(detail::append, &same, root, nullptr) == ZEL_XML_OK;
+    // UTF-8 input: its source is kept. (The parser takes a NUL byte after the document element
+    // for the end of the input, so the rest is not in the tree: such inputs are left out.)
+    const bool utf8 = (data[0] == '<' || data[0] == 0xEF) && std::memchr(data, 0, size) == nullptr &&
+                      well_formed_utf8(data, size) && declares_utf8(data, size);
+    require(!utf8 || (written && same == std::string(reinterpret_cast<const char*>(data), size)),
+            "a document read whole and written unchanged is the same bytes");
+    XMLWriteOptions utf16{0, "UTF-16"};
+    XMLWriteOptions indent{ZEL_XML_WRITE_INDENT, nullptr};
+    if (XMLWriteToSink(detail::append, &other, root, &utf16) == ZEL_XML_OK) {
+        XMLNode* again = XMLCreateRootNode();
+        require(XMLReadBuffer(other.data(), other.size(), again, &keep, nullptr) == ZEL_XML_OK,
+                "a document written in default forms reads back");
+        XMLFreeRootNode(again);
+    }
+    XMLWriteToSink(detail::append, &indented, root, &indent);
+    XMLFreeRootNode(root);
 }
 
 }  // namespace zelfuzz

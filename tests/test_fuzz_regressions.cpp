@@ -52,6 +52,7 @@ TEST_F(FuzzRegressions, SavedInputsPassTheirTargetsChecks) {
     const std::pair<const char*, Check> targets[] = {
         {"sax_bytes", zelfuzz::run_sax_bytes}, {"sax_wide", zelfuzz::run_sax_wide},
         {"dom_read", zelfuzz::run_dom_read},   {"roundtrip", zelfuzz::run_roundtrip},
+        {"keep_all", zelfuzz::run_keep_all},
         {"tree_ops", zelfuzz::run_tree_ops}, {"write", zelfuzz::run_write},
     };
     for (const auto& [target, check] : targets) {

@@ -51,7 +51,7 @@ bool take_text(const ParsedDocument& parsed, SourceText& source) {
         return false;  // EBCDIC, or something else the scan does not read
     }
     if (encoding.empty()) encoding = u"UTF-8";
-    source.byte_order_mark = skip > 0;
+    source.byte_order_mark.assign(reinterpret_cast<const char*>(bytes), skip);
     text::Utf8Buffer name;
     source.encoding = name.convert(encoding.c_str());
     bytes += skip;
@@ -268,8 +268,13 @@ private:
 bool Scanner::declaration() {
     std::size_t end = 0;
     if (at("<?xml") && pos_ + 5 < t_.size() && is_space(t_[pos_ + 5])) {
-        end = find("?>", pos_);
-        if (end == std::string::npos) return false;
+        // Past the pseudo-attributes, whose quoted values may hold "?>".
+        for (end = pos_ + 5; end < t_.size() && t_.compare(end, 2, "?>") != 0; ++end)
+            if (t_[end] == '"' || t_[end] == '\'') {
+                end = t_.find(t_[end], end + 1);
+                if (end == std::string::npos) return false;
+            }
+        if (end >= t_.size()) return false;
         end += 2;
     }
     source_.records.push_back(entry(parsed_.document, 0, end));
@@ -463,7 +468,8 @@ bool Scanner::between_top_level(std::size_t before_event) {
         std::size_t begin = pos_;
         skip_spaces();
         if (pos_ > begin) {
-            XMLNode* space = tree::new_node_with_value(XML_TEXT_NODE, t_.data() + begin, pos_ - begin);
+            std::string value = decode_text(t_.substr(begin, pos_ - begin));  // line ends as the parser reads them
+            XMLNode* space = tree::new_node_with_value(XML_TEXT_NODE, value.data(), value.size());
             if (space == nullptr) throw std::bad_alloc();
             insert_top_level(space, before_event);
             keep(space, begin, pos_);

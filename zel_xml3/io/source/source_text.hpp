@@ -71,7 +71,7 @@ struct RawRecord {
 struct SourceText {
     std::string text;               // the document, as UTF-8, byte-order mark left out
     std::string encoding;           // the encoding it was read in, as the parser named it
-    bool byte_order_mark = false;   // it started with one
+    std::string byte_order_mark;    // the bytes of the one it started with, if any
     bool crlf = false;              // its first line end is CR LF: default forms use the same
     std::vector<RawRecord> records; // sorted by record address once complete
     std::vector<RawAttribute> attributes;

@@ -141,8 +141,8 @@ private:
                 }
             }
             markup("?>");
-        } else if (layout_.source == nullptr) {
-            default_declaration();
+        } else if (!self_detected(layout_.encoding)) {
+            default_declaration();  // a reader needs the encoding named
         } else {
             return;  // the document had none
         }
@@ -161,6 +161,7 @@ private:
             const XMLNode* child = document->children.items[i];
             if (layout_.indent && is_blank_text(child)) continue;
             if (child->type == XML_DOCUMENT_NODE) throw WriteRefused{"a document record below the root"};
+            if (is_text(child) && !is_blank_text(child)) throw WriteRefused{"text outside the document element"};
             if (is_element(child)) {
                 if (element_seen) throw WriteRefused{"a second document element, " + describe(child)};
                 element_seen = true;

@@ -21,7 +21,8 @@ struct RecordLayout {
     const source::SourceText* source = nullptr;  // null: every part in its default form
     bool indent = false;                         // indent element-only content
     bool crlf = false;                           // default forms end lines with CR LF
-    bool byte_order_mark = false;
+    bool byte_order_mark = false;                // start with U+FEFF in the output encoding
+    std::string leading_bytes;                   // or with these bytes, written as they are
     std::string encoding;                        // the output encoding's name, for a declaration
 };
 

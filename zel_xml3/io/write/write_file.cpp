@@ -70,7 +70,7 @@ zel::write::RecordLayout layout_for(const XMLNode* root, const XMLWriteOptions* 
     if (source != nullptr && (wanted == nullptr || same_encoding(wanted, source->encoding.c_str()))) {
         layout.source = source;
         layout.encoding = source->encoding;
-        layout.byte_order_mark = source->byte_order_mark;
+        layout.leading_bytes = source->byte_order_mark;  // as they were, whatever the declaration says
         layout.crlf = source->crlf;
         return layout;
     }
@@ -88,6 +88,7 @@ ZEL_XML_RESULT write_into(xercesc::XMLFormatTarget& target, const XMLNode* root,
         zel::write::BlockSink sink;
         auto encoder = zel::write::make_encoder(encoding.convert(layout.encoding.c_str()), sink, &memory);
         sink.attach(target);
+        sink.append(layout.leading_bytes.data(), layout.leading_bytes.size());
         zel::write::write_records(root, layout, *encoder);
         sink.flush_block();
         return ZEL_XML_OK;
