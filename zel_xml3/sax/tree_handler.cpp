@@ -12,7 +12,6 @@
 
 #include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
-#include <xercesc/util/XMLString.hpp>
 
 namespace zel::sax {
 
@@ -26,12 +25,6 @@ constexpr int32_t kFatalError = 7;
 int32_t narrow_position(XMLFileLoc position) {
     constexpr auto kMax = static_cast<XMLFileLoc>(std::numeric_limits<int32_t>::max());
     return static_cast<int32_t>(position > kMax ? kMax : position);
-}
-
-// Attribute type code: 10 for a declared NOTATION attribute, 3 for every other type.
-int32_t attribute_type_code(const XMLCh* type) {
-    static constexpr XMLCh kNotation[] = u"NOTATION";
-    return xercesc::XMLString::equals(type, kNotation) ? XML_NOTATION_NODE : XML_CDATA_SECTION_NODE;
 }
 
 XMLNode* last_child(const XMLNode* node) {
@@ -58,7 +51,7 @@ void SAXTreeHandler::take_callbacks(const XMLParseCallbacks& callbacks, std::uin
 void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& attributes) {
     const char* utf8 = name_utf8_.convert(name);
     std::size_t length = name_utf8_.size();
-    if (length > tree::kMaxNameLength && !long_names_) report_name_too_long(utf8, length);
+    if (maker_.refuses(length)) report_name_too_long(utf8, length);
     XMLNode* element = open_element(utf8, length, attributes);
     if (element == nullptr) return;
     ++node_count_;
@@ -66,74 +59,19 @@ void SAXTreeHandler::startElement(const XMLCh* name, xercesc::AttributeList& att
     current_ = element;
 }
 
-// The first element fills the root in place; later ones are appended to the open element.
-// A name of 32 bytes or more throws ZEL_XML_RESULT 4 out of the record functions.
-// Each attribute is charged to the budget before it is added; when one is refused, the
-// element stands in the tree with the attributes before it.
+// The first element fills the root in place (its own attributes stay first); later ones are
+// appended to the open element. A name the maker refuses throws ZEL_XML_RESULT 4 out of the
+// record functions. When the budget refuses an attribute, the element stands in the tree
+// with the attributes before it.
 XMLNode* SAXTreeHandler::open_element(const char* name, std::size_t length, xercesc::AttributeList& attributes) {
     charge(tree::record_cost(0));
     if (!at_first_element_ && current_ == nullptr) return nullptr;  // nothing to hang an element on any more
     if (!at_first_element_) prune_before_structure();
-    if (length > tree::kMaxNameLength && !long_names_) tree::throw_name_too_long();
-    gather_attributes(attributes);
-    auto count = static_cast<int32_t>(attributes_.size());
-    int32_t charged = 0;
-    try {
-        for (; charged < count; ++charged)
-            charge(tree::attribute_cost(attributes_[charged].name_len, attributes_[charged].value_len));
-    } catch (...) {
-        attributes_.resize(static_cast<std::size_t>(charged));
-        open_child_element(name, length);
-        throw;
-    }
-    return open_child_element(name, length);
-}
-
-// Makes the element with the gathered attributes: the root filled in place (its own
-// attributes stay first), or a record of its own appended to the open element.
-// A name too long for the record's buffer (when long names are taken) is given afterwards.
-XMLNode* SAXTreeHandler::open_child_element(const char* name, std::size_t length) {
-    const char* text = attribute_text_.data();
-    const bool long_name = length > tree::kMaxNameLength;
-    XMLNode* element;
-    if (at_first_element_) {
-        at_first_element_ = false;
-        element = XMLCreateDocumentNode(long_name ? "" : name, root_);
-        for (const tree::AttributeText& a : attributes_)
-            if (!tree::append_attribute(element, text + a.name_at, a.name_len, text + a.value_at, a.value_len, a.type))
-                throw std::bad_alloc();
-    } else {
-        auto count = static_cast<int32_t>(attributes_.size());
-        element = tree::create_element(current_, name, long_name ? 0 : length, text, attributes_.data(), count);
-        if (element == nullptr) throw std::bad_alloc();
-    }
-    if (long_name && !tree::set_long_name(element, name, length)) throw std::bad_alloc();
-    return element;
-}
-
-void SAXTreeHandler::gather_attributes(xercesc::AttributeList& attributes) {
-    XMLSize_t count = attributes.getLength();
-    attributes_.resize(count);
-    std::size_t used = 0;
-    for (XMLSize_t i = 0; i < count; ++i) {
-        tree::AttributeText& a = attributes_[i];
-        a.name_at = used;
-        a.name_len = gather_utf8(attributes.getName(i), used);
-        used += a.name_len;
-        a.value_at = used;
-        a.value_len = gather_utf8(attributes.getValue(i), used);
-        used += a.value_len;
-        a.type = attribute_type_code(attributes.getType(i));
-    }
-}
-
-// Converts `text` into attribute_text_ at byte `at`, growing it as needed; returns the
-// number of bytes written (a terminator follows them).
-std::size_t SAXTreeHandler::gather_utf8(const XMLCh* text, std::size_t at) {
-    std::size_t units = text::utf16_length(text);
-    std::size_t room = at + text::utf8_capacity_for(units);
-    if (attribute_text_.size() < room) attribute_text_.resize(room);
-    return text::utf16_to_utf8(text, units, attribute_text_.data() + at);
+    if (maker_.refuses(length)) tree::throw_name_too_long();
+    maker_.gather(attributes);
+    if (!at_first_element_) return maker_.append_to(current_, name, length);
+    at_first_element_ = false;
+    return maker_.fill(XMLCreateDocumentNode("", root_), name, length);
 }
 
 void SAXTreeHandler::characters(const XMLCh* chars, XMLSize_t length) {

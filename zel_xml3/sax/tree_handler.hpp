@@ -2,15 +2,14 @@
 // exactly one parse; it owns no records, only its reusable conversion buffers.
 #pragma once
 
+#include "io/build/element_maker.hpp"
 #include "io/build/text_run.hpp"
 #include "io/parser/safety.hpp"
 #include "text/utf.hpp"
-#include "tree/tree.hpp"
 #include "zel_xml3.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include <xercesc/sax/HandlerBase.hpp>
 #include <xercesc/sax/Locator.hpp>
@@ -22,7 +21,8 @@ public:
     // `root` receives the document element in place; its earlier attributes and children stay.
     // Every record, attribute and piece of text the handler adds is charged to `memory`,
     // whose OutOfMemoryException then ends the read.
-    SAXTreeHandler(XMLNode* root, parser::MemoryBudget& memory) : root_(root), memory_(memory), run_(memory) {}
+    SAXTreeHandler(XMLNode* root, parser::MemoryBudget& memory)
+        : root_(root), memory_(memory), run_(memory), maker_(memory, build::LongNames::refused) {}
 
     // Copies what the caller asked for, once, before the parse; `input_size` is the size the
     // progress estimate is measured against (0: only the final report comes).
@@ -30,7 +30,7 @@ public:
 
     // Element names of any length are read (the record keeps the whole name); without this a
     // name of 32 bytes or more ends the read.
-    void take_long_names() { long_names_ = true; }
+    void take_long_names() { maker_.keep_long_names(); }
 
     int32_t node_count() const { return node_count_; }
     bool saw_fatal_error() const { return fatal_error_seen_; }
@@ -54,9 +54,6 @@ public:
 
 private:
     XMLNode* open_element(const char* name, std::size_t length, xercesc::AttributeList& attributes);
-    XMLNode* open_child_element(const char* name, std::size_t length);
-    void gather_attributes(xercesc::AttributeList& attributes);
-    std::size_t gather_utf8(const XMLCh* text, std::size_t at);
     void start_text_run();
     void close_text_run(bool drop_blank);
     void prune_before_structure();
@@ -71,7 +68,6 @@ private:
     XMLNode* root_;
     XMLNode* current_ = nullptr;  // the element being filled; null before and after the document element
     bool at_first_element_ = true;
-    bool long_names_ = false;
     int32_t node_count_ = 0;  // elements plus text records made, blank ones removed later included
     std::uint64_t progress_total_ = 0;
     int32_t filter_mode_ = 0;
@@ -90,10 +86,9 @@ private:
     bool text_run_open_ = false;
     XMLNode* run_target_ = nullptr;  // an existing last text record the run continues, if any
     build::TextRun run_;
-    // The attributes of the element being opened, their names and values one after another
-    // in attribute_text_ as UTF-8: a child element is made with them in one allocation.
-    std::vector<tree::AttributeText> attributes_;
-    std::vector<char> attribute_text_;  // grows to the largest element's; never shrinks
+    // Elements are made with their attributes in one allocation, the document element filled
+    // in place.
+    build::ElementMaker maker_;
     zel::text::Utf8Buffer name_utf8_;  // element names
     zel::text::Utf8Buffer text_utf8_;  // public identifiers
     zel::text::Utf8Buffer message_utf8_;  // the diagnostic being reported

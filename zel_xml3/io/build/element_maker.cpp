@@ -2,12 +2,24 @@
 
 #include "text/utf.hpp"
 
+#include <algorithm>
 #include <new>
 
-namespace zel::read {
+#include <xercesc/framework/XMLAttDef.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace zel::build {
+
+namespace {
+
+int32_t type_code(bool notation) { return notation ? XML_NOTATION_NODE : XML_CDATA_SECTION_NODE; }
+
+std::size_t attribute_cost(const tree::AttributeText& a) { return tree::attribute_cost(a.name_len, a.value_len); }
+
+}  // namespace
 
 // Converts `text` to the end of the buffer; returns its length in bytes.
-std::size_t ElementMaker::gather(const XMLCh* text) {
+std::size_t ElementMaker::gather_utf8(const XMLCh* text) {
     std::size_t units = text::utf16_length(text);
     std::size_t room = used_ + text::utf8_capacity_for(units);
     if (text_.size() < room) text_.resize(room);
@@ -19,26 +31,93 @@ std::size_t ElementMaker::gather(const XMLCh* text) {
 void ElementMaker::add(const XMLCh* name, const XMLCh* value, int32_t type) {
     tree::AttributeText attribute{};
     attribute.name_at = used_;
-    attribute.name_len = gather(name);
+    attribute.name_len = gather_utf8(name);
     attribute.value_at = used_;
-    attribute.value_len = gather(value);
+    attribute.value_len = gather_utf8(value);
     attribute.type = type;
-    memory_.charge(tree::attribute_cost(attribute.name_len, attribute.value_len));
     attributes_.push_back(attribute);
+}
+
+void ElementMaker::gather(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t count,
+                          AttributeChoice choice) {
+    clear();
+    attributes_.reserve(count);
+    if (choice == AttributeChoice::document_reader) {
+        gather_sorted(attrs, count);
+        return;
+    }
+    for (XMLSize_t i = 0; i < count; ++i) {
+        const xercesc::XMLAttr* attr = attrs.elementAt(i);
+        if (attr->getSpecified())
+            add(attr->getQName(), attr->getValue(), type_code(attr->getType() == xercesc::XMLAttDef::Notation));
+    }
+}
+
+void ElementMaker::gather_sorted(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t count) {
+    order_.resize(count);
+    for (XMLSize_t i = 0; i < count; ++i) order_[i] = i;
+    if (count > 1) {  // equal names keep their order
+        std::sort(order_.begin(), order_.end(), [&attrs](XMLSize_t a, XMLSize_t b) {
+            int order = xercesc::XMLString::compareString(attrs.elementAt(a)->getName(), attrs.elementAt(b)->getName());
+            return order < 0 || (order == 0 && a < b);
+        });
+    }
+    for (XMLSize_t i = 0; i < count; ++i) {
+        const xercesc::XMLAttr* attr = attrs.elementAt(order_[i]);
+        if (i + 1 < count && xercesc::XMLString::equals(attr->getName(), attrs.elementAt(order_[i + 1])->getName()))
+            continue;  // the later one of the same name stays
+        add(attr->getName(), attr->getValue(), XML_CDATA_SECTION_NODE);
+    }
+}
+
+void ElementMaker::gather(const xercesc::AttributeList& attrs) {
+    static constexpr XMLCh kNotation[] = u"NOTATION";
+    clear();
+    XMLSize_t count = attrs.getLength();
+    attributes_.reserve(count);
+    for (XMLSize_t i = 0; i < count; ++i)
+        add(attrs.getName(i), attrs.getValue(i), type_code(xercesc::XMLString::equals(attrs.getType(i), kNotation)));
+}
+
+template <typename Make>
+XMLNode* ElementMaker::charged(Make make) {
+    std::size_t paid = 0;
+    try {
+        for (; paid < attributes_.size(); ++paid) memory_.charge(attribute_cost(attributes_[paid]));
+    } catch (...) {
+        attributes_.resize(paid);
+        make();
+        throw;
+    }
+    return make();
 }
 
 XMLNode* ElementMaker::append_to(XMLNode* parent, const char* name, std::size_t len) {
     const bool long_name = len > tree::kMaxNameLength;
-    memory_.charge(tree::record_cost(0) + (long_name ? len : 0));
-    XMLNode* element = tree::new_element(long_name ? "" : name, long_name ? 0 : len, text_.data(),
-                                         attributes_.data(), static_cast<int32_t>(attributes_.size()));
-    if (element == nullptr) throw std::bad_alloc();
-    if ((long_name && !tree::set_long_name(element, name, len)) || !tree::append_child(parent, element)) {
-        tree::free_node(element);
-        throw std::bad_alloc();
-    }
-    element->parent = parent;
-    return element;
+    if (long_name) memory_.charge(len);
+    return charged([&] {
+        XMLNode* element = tree::new_element(long_name ? "" : name, long_name ? 0 : len, text_.data(),
+                                             attributes_.data(), static_cast<int32_t>(attributes_.size()));
+        if (element == nullptr) throw std::bad_alloc();
+        if ((long_name && !tree::set_long_name(element, name, len)) || !tree::append_child(parent, element)) {
+            tree::free_node(element);
+            throw std::bad_alloc();
+        }
+        element->parent = parent;
+        return element;
+    });
 }
 
-}  // namespace zel::read
+XMLNode* ElementMaker::fill(XMLNode* element, const char* name, std::size_t len) {
+    if (len > tree::kMaxNameLength) memory_.charge(len);
+    if (!tree::set_long_name(element, name, len)) throw std::bad_alloc();
+    return charged([&] {
+        const char* text = text_.data();
+        for (const tree::AttributeText& a : attributes_)
+            if (!tree::append_attribute(element, text + a.name_at, a.name_len, text + a.value_at, a.value_len, a.type))
+                throw std::bad_alloc();
+        return element;
+    });
+}
+
+}  // namespace zel::build

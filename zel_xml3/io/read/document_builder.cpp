@@ -5,8 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include <xercesc/framework/XMLAttDef.hpp>
-#include <xercesc/framework/XMLAttr.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/framework/XMLEntityDecl.hpp>
 
@@ -87,15 +85,10 @@ void DocumentBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned
                                    const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, XMLSize_t attrCount,
                                    bool isEmpty, bool) {
     end_run();
-    elements_.clear();
-    for (XMLSize_t i = 0; i < attrCount; ++i) {
-        const xercesc::XMLAttr* attr = attrList.elementAt(i);
-        if (!attr->getSpecified()) continue;  // a default from the DTD: not in the document
-        elements_.add(attr->getQName(), attr->getValue(),
-                      attr->getType() == xercesc::XMLAttDef::Notation ? XML_NOTATION_NODE : XML_CDATA_SECTION_NODE);
-    }
+    elements_.gather(attrList, attrCount, build::AttributeChoice::as_written);
     const char* name = name_.convert(decl.getFullName());
     progress_.advance(name_.size() + 5);
+    memory_.charge(tree::record_cost(0));
     XMLNode* element = elements_.append_to(frames_.back(), name, name_.size());
     ++records_;
     log(isEmpty ? SourceEvent::empty_tag : SourceEvent::start_tag, element);

@@ -29,7 +29,8 @@ public:
     // `document` (prepared as a document record) receives everything; records are charged to
     // `memory`, whose exception ends the parse.
     DocumentBuilder(XMLNode* document, parser::MemoryBudget& memory, sax::ProgressReporter& progress)
-        : memory_(memory), progress_(progress), frames_{document}, run_(memory), elements_(memory) {}
+        : memory_(memory), progress_(progress), frames_{document}, run_(memory),
+          elements_(memory, build::LongNames::kept) {}
 
     const source::SourceEvents& events() const { return events_; }
     // The encoding the parser read the document in, from its declaration; empty without one.
@@ -76,7 +77,7 @@ private:
     build::TextRun run_;  // character data since the last other event
     std::size_t entity_depth_ = 0;
     int32_t records_ = 0;
-    ElementMaker elements_;
+    build::ElementMaker elements_;
     text::Utf8Buffer name_;
     text::Utf8Buffer value_;
 };

@@ -2,11 +2,9 @@
 
 #include "tree/tree.hpp"
 
-#include <algorithm>
 #include <new>
 
 #include <xercesc/dom/DOMException.hpp>
-#include <xercesc/framework/XMLAttr.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -39,7 +37,8 @@ void RecordBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned i
 }
 
 // The first element under the document is the document element, built detached; later
-// ones go under the open node's record, counted where their parent is.
+// ones go under the open node's record, counted where their parent is. The attributes come
+// in the document reader's attribute-map order.
 void RecordBuilder::open_element(const XMLCh* name, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
                                  XMLSize_t count) {
     const Frame parent = frames_.back();
@@ -53,49 +52,27 @@ void RecordBuilder::open_element(const XMLCh* name, const xercesc::RefVectorOf<x
     if (is_document_element) root_seen_ = true;
     if (!stopped_ && (is_document_element || parent.record != nullptr)) {
         const char* utf8 = name_.convert(name);
-        if (name_.size() > tree::kMaxNameLength) {
+        if (maker_.refuses(name_.size())) {
             stopped_ = true;
         } else {
-            if (!is_document_element) memory_.charge(tree::record_cost(0));
-            record = is_document_element ? make_element(utf8) : XMLCreateElementNode(utf8, parent.record);
-            if (record == nullptr) throw std::bad_alloc();
-            if (is_document_element) document_element_ = record;
-            add_attributes(record, attrs, count);
+            maker_.gather(attrs, count, build::AttributeChoice::document_reader);
+            record = is_document_element ? make_document_element(utf8, name_.size())
+                                         : make_element(parent.record, utf8, name_.size());
         }
     }
     frames_.push_back(Frame{record, counted, true});
 }
 
-XMLNode* RecordBuilder::make_element(const char* name) {
-    XMLNode* record = tree::new_node(XML_ELEMENT_NODE);
-    if (record != nullptr) tree::set_name(record, name);
-    return record;
+// Moved into the caller's root at the end: its attributes keep strings of their own.
+XMLNode* RecordBuilder::make_document_element(const char* name, std::size_t len) {
+    document_element_ = tree::new_node(XML_ELEMENT_NODE);
+    if (document_element_ == nullptr) throw std::bad_alloc();
+    return maker_.fill(document_element_, name, len);
 }
 
-// In the document reader's attribute-map order: sorted by name, comparing UTF-16 units.
-void RecordBuilder::add_attributes(XMLNode* record, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs,
-                                   XMLSize_t count) {
-    if (count == 0) return;
-    order_.resize(count);
-    for (XMLSize_t i = 0; i < count; ++i) order_[i] = i;
-    if (count > 1) {  // equal names (never given by the scanner) keep their order
-        std::sort(order_.begin(), order_.end(), [&attrs](XMLSize_t a, XMLSize_t b) {
-            int order = xercesc::XMLString::compareString(attrs.elementAt(a)->getName(), attrs.elementAt(b)->getName());
-            return order < 0 || (order == 0 && a < b);
-        });
-    }
-    for (XMLSize_t i = 0; i < count; ++i) {
-        const xercesc::XMLAttr* attr = attrs.elementAt(order_[i]);
-        // A name given twice keeps its later value, as the attribute map does.
-        if (i + 1 < count &&
-            xercesc::XMLString::equals(attr->getName(), attrs.elementAt(order_[i + 1])->getName()))
-            continue;
-        const char* name = name_.convert(attr->getName());
-        const char* value = value_.convert(attr->getValue());
-        memory_.charge(tree::attribute_cost(name_.size(), value_.size()));
-        if (!tree::append_attribute(record, name, name_.size(), value, value_.size(), XML_CDATA_SECTION_NODE))
-            throw std::bad_alloc();
-    }
+XMLNode* RecordBuilder::make_element(XMLNode* parent, const char* name, std::size_t len) {
+    memory_.charge(tree::record_cost(0));
+    return maker_.append_to(parent, name, len);
 }
 
 void RecordBuilder::endElement(const xercesc::XMLElementDecl&, unsigned int, bool, const XMLCh*) {

@@ -7,6 +7,7 @@
 // count and the node number come out as they would over that document.
 #pragma once
 
+#include "io/build/element_maker.hpp"
 #include "io/build/text_run.hpp"
 #include "io/parser/safety.hpp"
 #include "text/utf.hpp"
@@ -23,7 +24,8 @@ namespace zel::read {
 class RecordBuilder : public xercesc::XMLDocumentHandler {
 public:
     // Records are charged to `memory`; past it, its OutOfMemoryException ends the parse.
-    explicit RecordBuilder(parser::MemoryBudget& memory) : memory_(memory), run_(memory) {}
+    explicit RecordBuilder(parser::MemoryBudget& memory)
+        : memory_(memory), run_(memory), maker_(memory, build::LongNames::refused) {}
     ~RecordBuilder() override;
     RecordBuilder(const RecordBuilder&) = delete;
     RecordBuilder& operator=(const RecordBuilder&) = delete;
@@ -67,8 +69,8 @@ private:
     };
 
     void open_element(const XMLCh* name, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t count);
-    static XMLNode* make_element(const char* name);
-    void add_attributes(XMLNode* record, const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t count);
+    XMLNode* make_document_element(const char* name, std::size_t len);
+    XMLNode* make_element(XMLNode* parent, const char* name, std::size_t len);
     void close_node();
     void count_child() { nodes_ += frames_.back().counted ? 1 : 0; }
     void add_text(const XMLCh* chars, XMLSize_t length, bool new_node);
@@ -89,10 +91,8 @@ private:
     // rule: all dropped (and their charge given back) when the whole run is blank.
     XMLNode* run_record_ = nullptr;
     build::TextRun run_;
-
-    std::vector<XMLSize_t> order_;  // attribute order scratch
+    build::ElementMaker maker_;
     text::Utf8Buffer name_;
-    text::Utf8Buffer value_;
 };
 
 }  // namespace zel::read
