@@ -10,11 +10,8 @@
 #include "zel_xml3.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/util/XMLException.hpp>
 
 using zel::sax::SAXTreeHandler;
@@ -25,27 +22,20 @@ namespace {
 constexpr XMLCh kBufferId[] = u"SAX_XMLMemRead";
 constexpr const char* kBufferLabel = "Memory Buffer";
 
-
-// Runs one read: `parse(parser)` feeds the input. `label` names the input in the message for
-// an unexpected exception. A fatal parse error gives ZEL_XML_ERROR with the partial tree kept.
-template <typename Parse>
+// Runs one read of `input`. `label` names the input in the message for an unexpected
+// exception. A fatal parse error gives ZEL_XML_ERROR with the partial tree kept.
 ZEL_XML_RESULT read_document(XMLNode* root, const XMLParseCallbacks* callbacks, int32_t* count,
-                             std::uint64_t input_size, const char* label, Parse parse) {
+                             std::uint64_t input_size, const char* label, const zel::parser::DocumentInput& input) {
     if (!zel::parser::library_started()) {
         zel::parser::print_not_started(label);
         return ZEL_XML_EXCEPTION;
     }
     try {
-        // Outlives the parser, which allocates from it; the parser dies with this block, so
-        // one that ran out of its memory is never used again.
-        zel::parser::ParserSafety safety(input_size);
-        xercesc::SAXParser parser(nullptr, safety.memory());
+        zel::parser::ReadParser reader(input_size);
         zel::tree::prepare_document_root(root);
-        SAXTreeHandler handler(root, *safety.records());
+        SAXTreeHandler handler(root, reader.records());
         if (callbacks != nullptr) handler.take_callbacks(*callbacks, input_size);
-        safety.configure(parser, xercesc::SAXParser::Val_Auto, handler);
-        parser.setDocumentHandler(&handler);
-        parse(parser);
+        reader.parse(xercesc::SAXParser::Val_Auto, {handler, nullptr, &handler}, input);
         if (count != nullptr) *count = handler.node_count();
         return handler.saw_fatal_error() ? ZEL_XML_ERROR : ZEL_XML_OK;
     } catch (const xercesc::XMLException&) {
@@ -63,16 +53,12 @@ constexpr XMLCh kNativeUtf16[] = u"UTF-16BE";
 constexpr XMLCh kNativeUtf16[] = u"UTF-16LE";
 #endif
 
-// Parses `size` bytes in place: the input source neither copies nor adopts the buffer.
-// `encoding` null lets the parser recognise the encoding from the first bytes.
+// Parses `size` bytes in place. `encoding` null lets the parser recognise the encoding from
+// the first bytes.
 ZEL_XML_RESULT read_buffer(const void* bytes, std::size_t size, const XMLCh* encoding, XMLNode* root,
                            const XMLParseCallbacks* callbacks, int32_t* count) {
-    return read_document(root, callbacks, count, size, kBufferLabel, [&](xercesc::SAXParser& parser) {
-        xercesc::MemBufInputSource source(static_cast<const XMLByte*>(bytes), size, kBufferId, false);
-        source.setCopyBufToStream(false);
-        if (encoding != nullptr) source.setEncoding(encoding);
-        parser.parse(source);
-    });
+    return read_document(root, callbacks, count, size, kBufferLabel,
+                         zel::parser::DocumentInput::memory(bytes, size, kBufferId, encoding));
 }
 
 }  // namespace
@@ -87,8 +73,7 @@ ZEL_XML_API ZEL_XML_RESULT SAX_XMLRead(const char* path, XMLNode* root, const XM
     if (zel::parser::is_remote(path)) return ZEL_XML_NO_FILE;
     zel::parser::InputFile file = zel::parser::probe_input_file(path);
     if (!file.opened || file.size == 0) return ZEL_XML_NO_FILE;
-    return read_document(root, callbacks, count, file.size, path,
-                         [path](xercesc::SAXParser& parser) { parser.parse(path); });
+    return read_document(root, callbacks, count, file.size, path, zel::parser::DocumentInput::file(path));
 }
 
 ZEL_XML_API ZEL_XML_RESULT SAX_XMLMemRead(const char* buffer, XMLNode* root, const XMLParseCallbacks* callbacks,

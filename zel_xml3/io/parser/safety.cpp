@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -68,6 +69,22 @@ std::uint64_t CappedMemory::reclaimed_blocks() { return reclaimed_total.load(std
 ParserSafety::ParserSafety(std::uint64_t input_size)
     : memory_(memory_cap_for(input_size)), records_(memory_cap_for(input_size)) {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
+}
+
+void ReadParser::parse(xercesc::SAXParser::ValSchemes scheme, const ReadHandlers& handlers,
+                       const DocumentInput& input) {
+    safety_.configure(parser_, scheme, handlers.errors);
+    if (handlers.dtd != nullptr) parser_.setDTDHandler(handlers.dtd);
+    if (handlers.scanner != nullptr) parser_.installAdvDocHandler(handlers.scanner);
+    if (handlers.sax != nullptr) parser_.setDocumentHandler(handlers.sax);
+    if (input.path != nullptr) {
+        parse_local_file(parser_, input.path);
+        return;
+    }
+    xercesc::MemBufInputSource source(static_cast<const XMLByte*>(input.bytes), input.length, input.system_id, false);
+    source.setCopyBufToStream(false);
+    if (input.encoding != nullptr) source.setEncoding(input.encoding);
+    parser_.parse(source);
 }
 
 }  // namespace zel::parser

@@ -1,7 +1,7 @@
-// The safety settings every parser the library makes gets, kept in one place for both
-// readers: an entity expansion limit, a memory cap on the parser's own allocations and on the
+// The safety settings every parser the library makes gets, kept in one place for every
+// reader: an entity expansion limit, a memory cap on the parser's own allocations and on the
 // records a read builds, and an entity resolver that never lets the parser reach the network
-// (resolver.hpp).
+// (resolver.hpp); and the one set-up of a reader's parser with them (ReadParser).
 #pragma once
 
 #include "io/parser/resolver.hpp"
@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include <xercesc/framework/MemoryManager.hpp>
+#include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 
 namespace zel::parser {
@@ -110,6 +111,58 @@ private:
     MemoryBudget records_;
     xercesc::SecurityManager security_;
     LocalOnlyResolver resolver_;
+};
+
+// The document one read parses: a file the parser opens by name, or bytes in memory parsed in
+// place under `system_id` (their name in messages and the base of their relative references),
+// in `encoding`, or when that is null in the encoding their first bytes show.
+struct DocumentInput {
+    const char* path = nullptr;
+    const void* bytes = nullptr;
+    std::size_t length = 0;
+    const XMLCh* system_id = nullptr;
+    const XMLCh* encoding = nullptr;
+
+    static DocumentInput file(const char* path) {
+        DocumentInput input;
+        input.path = path;
+        return input;
+    }
+    static DocumentInput memory(const void* bytes, std::size_t length, const XMLCh* system_id,
+                                const XMLCh* encoding = nullptr) {
+        return DocumentInput{nullptr, bytes, length, system_id, encoding};
+    }
+};
+
+// Where one read's parser sends what it finds: diagnostics to `errors`, and its events to the
+// reader, either as the scanner reports them (`scanner`) or as SAX events (`sax`). `dtd` is
+// for the reader that must have the DTD read exactly as a document parser has it read.
+struct ReadHandlers {
+    xercesc::ErrorHandler& errors;
+    xercesc::XMLDocumentHandler* scanner = nullptr;
+    xercesc::DocumentHandler* sax = nullptr;
+    xercesc::DTDHandler* dtd = nullptr;
+};
+
+// Every reader's parser: the safety settings, then a SAX parser allocating from their memory
+// (so they outlive it). Make one, make the reader's handlers with records() as their budget,
+// then parse(). The parser dies with this object, so one that ran out of its memory is never
+// used again.
+class ReadParser {
+public:
+    explicit ReadParser(std::uint64_t input_size) : safety_(input_size), parser_(nullptr, safety_.memory()) {}
+
+    MemoryBudget& records() { return *safety_.records(); }
+
+    // Configures the parser with `scheme` (Val_Never for the document reader's settings,
+    // Val_Auto to validate where the document has a DTD), the handlers and the library's
+    // safety settings, then parses `input`. A file name the parser would fetch over the
+    // network is parsed as a file that cannot be opened.
+    void parse(xercesc::SAXParser::ValSchemes scheme, const ReadHandlers& handlers, const DocumentInput& input);
+
+private:
+    ParserSafety safety_;
+    xercesc::SAXParser parser_;
 };
 
 }  // namespace zel::parser

@@ -18,7 +18,6 @@
 #include <new>
 #include <string>
 
-#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -35,22 +34,24 @@ struct Input {
     std::string* owned = nullptr;  // the string holding `bytes`, when the read may take it
 };
 
+// Validation only when asked for, where the document has a DTD.
+xercesc::SAXParser::ValSchemes scheme(const XMLReadOptions& options) {
+    return (options.flags & ZEL_XML_VALIDATE) != 0 ? xercesc::SAXParser::Val_Auto : xercesc::SAXParser::Val_Never;
+}
+
+zel::parser::DocumentInput in_memory(const Input& input) {
+    return zel::parser::DocumentInput::memory(input.bytes, input.length, input.system_id.c_str());
+}
+
 ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions& options, int32_t* count) {
-    zel::parser::ParserSafety safety(input.length);
-    xercesc::SAXParser parser(nullptr, safety.memory());
+    zel::parser::ReadParser reader(input.length);
     zel::sax::CallbackReporter reporter(options.callbacks);
-    bool validate = (options.flags & ZEL_XML_VALIDATE) != 0;
-    safety.configure(parser, validate ? xercesc::SAXParser::Val_Auto : xercesc::SAXParser::Val_Never, reporter);
     zel::tree::prepare_document_root(root);
     int32_t first_child = root->children.count;
     zel::sax::ProgressReporter progress(options.callbacks, input.length);
-    zel::read::DocumentBuilder builder(root, *safety.records(), progress);
+    zel::read::DocumentBuilder builder(root, reader.records(), progress);
     reporter.before_report([&builder] { builder.close_run(); });
-    parser.installAdvDocHandler(&builder);
-    xercesc::MemBufInputSource source(static_cast<const XMLByte*>(input.bytes), input.length,
-                                      input.system_id.c_str(), false);
-    source.setCopyBufToStream(false);
-    parser.parse(source);
+    reader.parse(scheme(options), {reporter, &builder}, in_memory(input));
     if (count != nullptr) *count = builder.records();
     if (reporter.saw_fatal_error()) {
         set_last_error("the document is not well formed (see the error callback)");
@@ -63,19 +64,12 @@ ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions&
 }
 
 ZEL_XML_RESULT events_tree(const Input& input, XMLNode* root, const XMLReadOptions& options, int32_t* count) {
-    zel::parser::ParserSafety safety(input.length);
-    xercesc::SAXParser parser(nullptr, safety.memory());
+    zel::parser::ReadParser reader(input.length);
     zel::tree::prepare_document_root(root);
-    zel::sax::SAXTreeHandler handler(root, *safety.records());
+    zel::sax::SAXTreeHandler handler(root, reader.records());
     handler.take_long_names();
     if (options.callbacks != nullptr) handler.take_callbacks(*options.callbacks, input.length);
-    bool validate = (options.flags & ZEL_XML_VALIDATE) != 0;
-    safety.configure(parser, validate ? xercesc::SAXParser::Val_Auto : xercesc::SAXParser::Val_Never, handler);
-    parser.setDocumentHandler(&handler);
-    xercesc::MemBufInputSource source(static_cast<const XMLByte*>(input.bytes), input.length,
-                                      input.system_id.c_str(), false);
-    source.setCopyBufToStream(false);
-    parser.parse(source);
+    reader.parse(scheme(options), {handler, nullptr, &handler}, in_memory(input));
     if (count != nullptr) *count = handler.node_count();
     if (handler.saw_fatal_error()) {
         set_last_error("the document is not well formed (see the error callback)");
