@@ -1,7 +1,5 @@
 #include "io/build/element_maker.hpp"
 
-#include "text/utf.hpp"
-
 #include <algorithm>
 #include <new>
 
@@ -18,30 +16,9 @@ std::size_t attribute_cost(const tree::AttributeText& a) { return tree::attribut
 
 }  // namespace
 
-// Converts `text` to the end of the buffer; returns its length in bytes.
-std::size_t ElementMaker::gather_utf8(const XMLCh* text) {
-    std::size_t units = text::utf16_length(text);
-    std::size_t room = used_ + text::utf8_capacity_for(units);
-    if (text_.size() < room) text_.resize(room);
-    std::size_t len = text::utf16_to_utf8(text, units, text_.data() + used_);
-    used_ += len;
-    return len;
-}
-
-void ElementMaker::add(const XMLCh* name, const XMLCh* value, int32_t type) {
-    tree::AttributeText attribute{};
-    attribute.name_at = used_;
-    attribute.name_len = gather_utf8(name);
-    attribute.value_at = used_;
-    attribute.value_len = gather_utf8(value);
-    attribute.type = type;
-    attributes_.push_back(attribute);
-}
-
 void ElementMaker::gather(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t count,
                           AttributeChoice choice) {
-    clear();
-    attributes_.reserve(count);
+    start(count);
     if (choice == AttributeChoice::document_reader) {
         gather_sorted(attrs, count);
         return;
@@ -72,9 +49,8 @@ void ElementMaker::gather_sorted(const xercesc::RefVectorOf<xercesc::XMLAttr>& a
 
 void ElementMaker::gather(const xercesc::AttributeList& attrs) {
     static constexpr XMLCh kNotation[] = u"NOTATION";
-    clear();
     XMLSize_t count = attrs.getLength();
-    attributes_.reserve(count);
+    start(count);
     for (XMLSize_t i = 0; i < count; ++i)
         add(attrs.getName(i), attrs.getValue(i), type_code(xercesc::XMLString::equals(attrs.getType(i), kNotation)));
 }
@@ -83,9 +59,9 @@ template <typename Make>
 XMLNode* ElementMaker::charged(Make make) {
     std::size_t paid = 0;
     try {
-        for (; paid < attributes_.size(); ++paid) memory_.charge(attribute_cost(attributes_[paid]));
+        for (; paid < count_; ++paid) memory_.charge(attribute_cost(attributes_[paid]));
     } catch (...) {
-        attributes_.resize(paid);
+        count_ = paid;
         make();
         throw;
     }
@@ -97,7 +73,7 @@ XMLNode* ElementMaker::append_to(XMLNode* parent, const char* name, std::size_t 
     if (long_name) memory_.charge(len);
     return charged([&] {
         XMLNode* element = tree::new_element(long_name ? "" : name, long_name ? 0 : len, text_.data(),
-                                             attributes_.data(), static_cast<int32_t>(attributes_.size()));
+                                             attributes_.data(), static_cast<int32_t>(count_));
         if (element == nullptr) throw std::bad_alloc();
         if ((long_name && !tree::set_long_name(element, name, len)) || !tree::append_child(parent, element)) {
             tree::free_node(element);
@@ -113,9 +89,11 @@ XMLNode* ElementMaker::fill(XMLNode* element, const char* name, std::size_t len)
     if (!tree::set_long_name(element, name, len)) throw std::bad_alloc();
     return charged([&] {
         const char* text = text_.data();
-        for (const tree::AttributeText& a : attributes_)
+        for (std::size_t i = 0; i < count_; ++i) {
+            const tree::AttributeText& a = attributes_[i];
             if (!tree::append_attribute(element, text + a.name_at, a.name_len, text + a.value_at, a.value_len, a.type))
                 throw std::bad_alloc();
+        }
         return element;
     });
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "io/parser/safety.hpp"
+#include "text/utf.hpp"
 #include "tree/tree.hpp"
 #include "zel_xml3.h"
 
@@ -64,19 +65,37 @@ public:
     // std::bad_alloc when out of memory (append_to then appends nothing).
 
 private:
-    void clear() {
-        attributes_.clear();
+    // Starts gathering at most `count` attributes.
+    void start(XMLSize_t count) {
+        if (attributes_.size() < count) attributes_.resize(count);
+        count_ = 0;
         used_ = 0;
     }
-    void add(const XMLCh* name, const XMLCh* value, int32_t type);
-    std::size_t gather_utf8(const XMLCh* text);
+    void add(const XMLCh* name, const XMLCh* value, int32_t type) {
+        tree::AttributeText& attribute = attributes_[count_++];
+        attribute.name_at = used_;
+        attribute.name_len = gather_utf8(name);
+        attribute.value_at = used_;
+        attribute.value_len = gather_utf8(value);
+        attribute.type = type;
+    }
+    // Converts `text` to the end of the buffer; returns its length in bytes.
+    std::size_t gather_utf8(const XMLCh* text) {
+        std::size_t units = text::utf16_length(text);
+        std::size_t room = used_ + text::utf8_capacity_for(units);
+        if (text_.size() < room) text_.resize(room);
+        std::size_t len = text::utf16_to_utf8(text, units, text_.data() + used_);
+        used_ += len;
+        return len;
+    }
     void gather_sorted(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrs, XMLSize_t count);
     template <typename Make>
     XMLNode* charged(Make make);
 
     parser::MemoryBudget& memory_;
     LongNames long_names_;
-    std::vector<tree::AttributeText> attributes_;
+    std::vector<tree::AttributeText> attributes_;  // the first count_ are gathered; never shrinks
+    std::size_t count_ = 0;
     std::vector<char> text_;  // grows to the largest element's; never shrinks
     std::size_t used_ = 0;
     std::vector<XMLSize_t> order_;  // sorting scratch
