@@ -504,8 +504,9 @@ typedef size_t (*XMLWriteSink)(const void* bytes, size_t length, void* userData)
  *   <?xml version="1.0"?>            root: type 11, attributes version="1.0"
  *   <!-- c -->                          7 " c "   1 "\n"
  *   <a x="1"><![CDATA[<]]>&e;</a>       0 "a" (x="1"): 3 "<", 4 "e" (its text below it)
- * The tree remembers the source of what it read, so XMLWriteFile and XMLWriteToSink give
- * back every part the host did not change byte for byte. Records that were edited (through
+ * The tree remembers the source of what it read, so XMLWriteFile and XMLWriteToSink, given
+ * the document record, give back every part the host did not change byte for byte (given a
+ * record below it, they write that subtree in default forms). Records that were edited (through
  * the functions or the fields) are written the default way, each on its own.
  * Both modes: an element name of any length is read; a record's `name` then holds its
  * leading bytes (at most 31, cut at a character boundary) and XMLGetNodeName the whole name.

@@ -99,13 +99,12 @@ void attach(const XMLNode* document, std::unique_ptr<SourceText> source) {
     attached.store(all.sources.size(), std::memory_order_relaxed);
 }
 
-const SourceText* source_of(const XMLNode* record) {
-    if (attached.load(std::memory_order_relaxed) == 0 || record == nullptr) return nullptr;
-    while (record->parent != nullptr) record = record->parent;
-    if (record->type != XML_DOCUMENT_NODE) return nullptr;
+const SourceText* source_of(const XMLNode* document) {
+    if (attached.load(std::memory_order_relaxed) == 0 || document == nullptr) return nullptr;
+    if (document->type != XML_DOCUMENT_NODE) return nullptr;
     Registry& all = registry();
     std::lock_guard<std::mutex> hold(all.lock);
-    auto found = all.sources.find(record);
+    auto found = all.sources.find(document);
     return found != all.sources.end() ? found->second.get() : nullptr;
 }
 

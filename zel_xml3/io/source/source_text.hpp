@@ -85,10 +85,11 @@ struct SourceText {
 
 // Hands `source` to the document record `document`, replacing what it had. Thread-safe.
 void attach(const XMLNode* document, std::unique_ptr<SourceText> source);
-// The source of the tree `record` belongs to (found from its topmost ancestor), or null.
-// The pointer stays valid until that document record is freed or read into again; trees are
-// kept to one thread at a time, so no one frees it during a write.
-const SourceText* source_of(const XMLNode* record);
+// The source of the document record `document`, or null (for any other record too: parent
+// links are not followed, since a record taken out of its parent keeps a link that may no
+// longer be valid). The pointer stays valid until that record is freed or read into again;
+// trees are kept to one thread at a time, so no one frees it during a write.
+const SourceText* source_of(const XMLNode* document);
 // Drops the source of `document` when it has one (its record is being freed).
 void forget(const XMLNode* document);
 
