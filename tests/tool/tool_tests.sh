@@ -124,8 +124,8 @@ check)
     same "$work/err" "$work/want"
   done <<'BAD'
 <a>\000</a>|1:4: fatal error: input ended
-<?xml version="1.0" encoding="UTF-8"?>\n<a>\n  <b>ok \377</b>\n</a>\n|1:39: fatal error: invalid byte
-<?xml version="1.0" encoding="US-ASCII"?>\n<a>\351</a>\n|1:42: fatal error: char 0xE9 is not representable
+<?xml version="1.0" encoding="UTF-8"?>\n<a>\n  <b>ok \377</b>\n</a>\n|3:9: fatal error: invalid byte 0xFF, not UTF-8
+<?xml version="1.0" encoding="US-ASCII"?>\n<a>\351</a>\n|2:4: fatal error: byte 0xE9 is not representable
 <?xml version="1.0" encoding="NO-SUCH"?><a/>|1:41: fatal error: unable to create converter for 'NO-SUCH'
 <a><b></a>|1:9: fatal error: expected end of tag 'b'
 BAD

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include <xercesc/sax/ErrorHandler.hpp>
 
@@ -20,6 +21,13 @@ public:
     // Runs before each report, so that the host sees the tree as far as it was read.
     void before_report(std::function<void()> action) { before_report_ = std::move(action); }
     bool saw_fatal_error() const { return fatal_error_seen_; }
+    // The document's bytes, for a decoding error: the parser reports it where its reader
+    // stands, which is ahead of the bad byte by up to a buffer; the bytes tell the byte's own
+    // line, column and value.
+    void take_input(const void* bytes, std::size_t length) {
+        input_ = static_cast<const unsigned char*>(bytes);
+        input_length_ = length;
+    }
 
     void warning(const xercesc::SAXParseException& exc) override { report(exc, 6); }
     void error(const xercesc::SAXParseException& exc) override { report(exc, 5); }
@@ -33,6 +41,9 @@ private:
     void* user_data_ = nullptr;
     std::function<void()> before_report_;
     bool fatal_error_seen_ = false;
+    const unsigned char* input_ = nullptr;
+    std::size_t input_length_ = 0;
+    std::string located_;  // the message of a decoding error placed at its byte
     text::Utf8Buffer public_id_;
     text::Utf8Buffer message_;
 };

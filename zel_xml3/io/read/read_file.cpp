@@ -46,6 +46,7 @@ zel::parser::DocumentInput in_memory(const Input& input) {
 ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions& options, int32_t* count) {
     zel::parser::ReadParser reader(input.length);
     zel::sax::CallbackReporter reporter(options.callbacks);
+    reporter.take_input(input.bytes, input.length);
     zel::tree::prepare_document_root(root);
     int32_t first_child = root->children.count;
     zel::sax::ProgressReporter progress(options.callbacks, input.length);
