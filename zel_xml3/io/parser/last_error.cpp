@@ -1,5 +1,6 @@
 #include "io/parser/last_error.hpp"
 
+#include "io/parser/lifecycle.hpp"
 #include "zel_xml3.h"
 
 namespace zel::parser {
@@ -21,6 +22,19 @@ void set_last_error(const char* message) noexcept {
 }
 
 void set_last_error(const std::string& message) noexcept { set_last_error(message.c_str()); }
+
+bool begin_call(bool has_arguments, const char* missing) noexcept {
+    if (!has_arguments) {
+        set_last_error(missing);
+        return false;
+    }
+    if (!library_started()) {
+        set_last_error("the parser library is not started; call XMLInit first");
+        return false;
+    }
+    clear_last_error();
+    return true;
+}
 
 }  // namespace zel::parser
 

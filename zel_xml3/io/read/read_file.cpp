@@ -3,7 +3,6 @@
 #include "zel_xml3.h"
 
 #include "io/parser/last_error.hpp"
-#include "io/parser/lifecycle.hpp"
 #include "io/parser/safety.hpp"
 #include "io/read/document_builder.hpp"
 #include "io/source/source_scan.hpp"
@@ -80,15 +79,7 @@ ZEL_XML_RESULT events_tree(const Input& input, XMLNode* root, const XMLReadOptio
 }
 
 ZEL_XML_RESULT read(const Input& input, XMLNode* root, const XMLReadOptions* options, int32_t* count) {
-    if (root == nullptr) {
-        set_last_error("no root to read into (NULL)");
-        return ZEL_XML_EXCEPTION;
-    }
-    if (!zel::parser::library_started()) {
-        set_last_error("the parser library is not started; call XMLInit first");
-        return ZEL_XML_EXCEPTION;
-    }
-    zel::parser::clear_last_error();
+    if (!zel::parser::begin_call(root != nullptr, "no root to read into (NULL)")) return ZEL_XML_EXCEPTION;
     XMLReadOptions defaults{0, nullptr};
     const XMLReadOptions& chosen = options != nullptr ? *options : defaults;
     try {

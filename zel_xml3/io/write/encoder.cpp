@@ -1,5 +1,7 @@
 #include "io/write/encoder.hpp"
 
+#include <xercesc/util/XMLString.hpp>
+
 #include "io/write/scan.hpp"
 
 #include <array>
@@ -354,5 +356,15 @@ std::unique_ptr<Encoder> make_encoder(const char16_t* encoding, BlockSink& sink,
     }
     return std::make_unique<FormatterEncoder>(std::move(formatter));
 }
+
+bool takes_byte_order_mark(const char16_t* encoding) {
+    static const char16_t* const kMarked[] = {u"UTF-16", u"UCS-2", u"ISO-10646-UCS-2",
+                                              u"UTF-32", u"UCS-4", u"ISO-10646-UCS-4"};
+    if (encoding == nullptr) return false;
+    for (const char16_t* name : kMarked)
+        if (xercesc::XMLString::compareIStringASCII(encoding, name) == 0) return true;
+    return false;
+}
+
 
 }  // namespace zel::write

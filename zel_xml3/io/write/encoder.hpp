@@ -109,6 +109,12 @@ private:
 // encodings of the platform's conversion library, whose converters may keep state between
 // calls). Throws TranscodingException for an encoding the parser library does not know.
 // `memory` must outlive the encoder.
+// True for the encoding names that leave the byte order open (UTF-16, UCS-2, ISO-10646-UCS-2,
+// UTF-32, UCS-4, ISO-10646-UCS-4, any letter case): output in them starts with a mark, in the
+// machine's byte order as the transcoder writes it. Every other name (UTF-8, UTF-16LE,
+// UTF-16BE, ...) and null get none.
+bool takes_byte_order_mark(const char16_t* encoding);
+
 std::unique_ptr<Encoder> make_encoder(const char16_t* encoding, BlockSink& sink, xercesc::MemoryManager* memory);
 
 }  // namespace zel::write

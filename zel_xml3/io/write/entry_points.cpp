@@ -17,7 +17,6 @@
 
 #include <xercesc/dom/DOMError.hpp>
 #include <xercesc/util/XMLException.hpp>
-#include <xercesc/util/XMLString.hpp>
 
 namespace {
 
@@ -36,18 +35,6 @@ struct Output {
     }
     bool present() const { return stream != nullptr || (path != nullptr && path[0] != '\0'); }
 };
-
-// The encoding names that leave the byte order open: output in them starts with a mark, in
-// the machine's byte order as the transcoder writes it. Every other name (UTF-8, UTF-16LE,
-// UTF-16BE, ...) gets none.
-bool takes_byte_order_mark(const char16_t* encoding) {
-    static const char16_t* const kMarked[] = {u"UTF-16", u"UCS-2", u"ISO-10646-UCS-2",
-                                              u"UTF-32", u"UCS-4", u"ISO-10646-UCS-4"};
-    if (encoding == nullptr) return false;
-    for (const char16_t* name : kMarked)
-        if (xercesc::XMLString::compareIStringASCII(encoding, name) == 0) return true;
-    return false;
-}
 
 void print_output_failure(const xercesc::XMLException& exc) {
     zel::text::Utf8Buffer message;
@@ -84,7 +71,7 @@ ZEL_XML_RESULT emit(const XMLNode* root, const zel::write::TreeCheck& check, con
             target.emplace(output.path);
         sink.attach(*target);
         try {
-            zel::write::write_document(root, check, takes_byte_order_mark(encoding_name),
+            zel::write::write_document(root, check, zel::write::takes_byte_order_mark(encoding_name),
                                        encoding != nullptr ? encoding : "UTF-8", *encoder);
             sink.flush_block();
         } catch (const zel::write::CharacterNotAllowed&) {

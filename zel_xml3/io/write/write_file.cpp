@@ -3,7 +3,6 @@
 #include "zel_xml3.h"
 
 #include "io/parser/last_error.hpp"
-#include "io/parser/lifecycle.hpp"
 #include "io/parser/safety.hpp"
 #include "io/source/source_text.hpp"
 #include "io/write/encoder.hpp"
@@ -43,13 +42,6 @@ bool same_encoding(const char* a, const char* b) {
     return xercesc::XMLString::compareIStringASCII(a16.convert(a), b16.convert(b)) == 0;
 }
 
-// Encodings whose output starts with a byte-order mark when written anew (as XMLWrite does).
-bool takes_mark(const char* encoding) {
-    for (const char* name : {"UTF-16", "UCS-2", "ISO-10646-UCS-2", "UTF-32", "UCS-4", "ISO-10646-UCS-4"})
-        if (same_encoding(encoding, name)) return true;
-    return false;
-}
-
 // The encoding a document record's declaration names, or UTF-8.
 const char* declared_encoding(const XMLNode* root) {
     if (root->type == XML_DOCUMENT_NODE)
@@ -75,7 +67,8 @@ zel::write::RecordLayout layout_for(const XMLNode* root, const XMLWriteOptions* 
         return layout;
     }
     layout.encoding = wanted != nullptr ? wanted : declared_encoding(root);
-    layout.byte_order_mark = takes_mark(layout.encoding.c_str());
+    zel::text::Utf16Buffer name;
+    layout.byte_order_mark = zel::write::takes_byte_order_mark(name.convert(layout.encoding.c_str()));
     return layout;
 }
 
@@ -105,18 +98,7 @@ ZEL_XML_RESULT write_into(xercesc::XMLFormatTarget& target, const XMLNode* root,
     return ZEL_XML_EXCEPTION;
 }
 
-bool ready(const XMLNode* root) {
-    if (root == nullptr) {
-        set_last_error("no tree to write (root is NULL)");
-        return false;
-    }
-    if (!zel::parser::library_started()) {
-        set_last_error("the parser library is not started; call XMLInit first");
-        return false;
-    }
-    zel::parser::clear_last_error();
-    return true;
-}
+bool ready(const XMLNode* root) { return zel::parser::begin_call(root != nullptr, "no tree to write (root is NULL)"); }
 
 }  // namespace
 
