@@ -5,11 +5,14 @@
  * Compiles as C99 and as C++. All strings are NUL-terminated UTF-8.
  *
  * Ownership in one paragraph: the host owns every root made by XMLCreateRootNode, every
- * detached copy made by XMLCopyNodeData and every child taken out by XML_RemoveNthChildData,
- * and frees each of them with XMLFreeRootNode. Every other record belongs to its parent.
+ * detached copy made by XMLCopyNodeData, every child taken out by XML_RemoveNthChildData or
+ * XMLDetachNode and every record created with a NULL parent, and frees each of them with
+ * XMLFreeRootNode (or hands it back to a tree with XMLInsertChild). Every other record
+ * belongs to its parent.
  * Strings given to the library are copied; the library never keeps a host pointer past the
  * call and never hands out a string the host must free. Records are allocated by the library;
- * the host never frees or reallocates a record, a string or a sequence in a record itself.
+ * the host never frees, reallocates or assigns a record, a string or a sequence in a record
+ * itself (see "Changing records").
  * A document record read with ZEL_XML_KEEP_ALL also holds the document's source text for the
  * writer; it is freed with that record.
  *
@@ -534,14 +537,184 @@ ZEL_XML_API ZEL_XML_RESULT XMLWriteFile(const char* fileName, const XMLNode* roo
  * passed back unchanged. Nothing is written for a NULL sink or root (4). */
 ZEL_XML_API ZEL_XML_RESULT XMLWriteToSink(XMLWriteSink sink, void* userData, const XMLNode* root,
                                           const XMLWriteOptions* options);
-/* Why the last XMLReadFile, XMLReadBuffer, XMLWriteFile or XMLWriteToSink on this thread
- * failed, in UTF-8; "" after a success or before any call. Owned by the library, valid
- * until the next of those calls on this thread. Never NULL. */
+/* Why the last call on this thread of a function of this section, or of the edit and path
+ * functions below that return a ZEL_XML_RESULT, failed, in UTF-8; "" after a success or
+ * before any call. Owned by the library, valid until the next of those calls on this thread.
+ * Never NULL. */
 ZEL_XML_API const char* XMLGetLastError(void);
 /* The whole name of `node`: what its `name` holds, or for a record read with a name over 31
  * bytes the whole of it (while `name` still holds its leading bytes). Owned by the record and
  * valid until the record is renamed or freed. "" for a NULL node. */
 ZEL_XML_API const char* XMLGetNodeName(const XMLNode* node);
+
+/* ---- Changing records ------------------------------------------------------------------- */
+/* Hosts read record fields freely but change records only through the functions of this
+ * header. Every string a record holds carries a hidden byte just before its first character
+ * that tells the library how the string is stored (a block of its own, or inside the
+ * record's block); a host string assigned to `name`, `value` or an attribute lacks it, and
+ * freeing the tree then frees the wrong block or crashes. Likewise the child and attribute
+ * sequences are the library's blocks: never assign, reorder or free their items. To add, move
+ * or remove records use XMLInsertChild, XMLDetachNode and XMLDeleteNode; to change text use
+ * XMLSetNodeText or XMLAlterValueOfNode; names, XMLRenameNode; attributes, the setters above.
+ * A tree read with ZEL_XML_KEEP_ALL and changed through these functions still gives back every
+ * record that was not touched byte for byte (XMLWriteFile); touched records are written in
+ * their default forms.
+ * The functions below report failures as XMLReadFile does: ZEL_XML_OK (0) or
+ * ZEL_XML_EXCEPTION (4) with the reason in XMLGetLastError, and the tree as it was. None of
+ * them needs XMLInit, none prints. */
+
+/* Attaches `child`, a record that belongs to no parent (from XMLCreateRootNode,
+ * XMLCopyNodeData, XMLDetachNode, XML_RemoveNthChildData or a create function given a NULL
+ * parent), to `parent` at zero-based `index`: it goes before the child now at `index`; an
+ * index of -1 or of the number of children appends it. The tree owns `child` from then on and
+ * sets its parent link. 4 for a NULL argument, an index out of range, a child that is
+ * `parent` or one of its ancestors, a document record (type 11) as child, a parent that holds
+ * no children in XML (text, CDATA, comment, processing instruction, DOCTYPE, entity
+ * reference), a DOCTYPE anywhere but under a document record, or memory running out. */
+ZEL_XML_API ZEL_XML_RESULT XMLInsertChild(XMLNode* parent, int32_t index, XMLNode* child);
+
+/* Takes `node` out of its parent (found through its parent link) with its subtree and
+ * attributes intact, clears its parent link and returns it: the host now owns it and frees
+ * it with XMLFreeRootNode, or attaches it again with XMLInsertChild. Later siblings move down
+ * one place. NULL (nothing changes) for a NULL node or one without a parent. */
+ZEL_XML_API XMLNode* XMLDetachNode(XMLNode* node);
+
+/* Takes `node` out of its parent and frees it with everything below it; pointers to it and
+ * into its subtree are invalid afterwards. 4 for a NULL node or one without a parent (free a
+ * root with XMLFreeRootNode). */
+ZEL_XML_API ZEL_XML_RESULT XMLDeleteNode(XMLNode* node);
+
+/* Gives `node` (an element, processing instruction or entity reference) a copy of `name`,
+ * of any length (`name` then holds its leading bytes and XMLGetNodeName the whole name).
+ * 4 for a NULL argument, another record type, a name that is not an XML name (empty, a
+ * leading digit, a space, '=', not UTF-8), or memory running out; the record is unchanged. */
+ZEL_XML_API ZEL_XML_RESULT XMLRenameNode(XMLNode* node, const char* name);
+
+/* Make a comment (type 7, value a copy of `text`), a CDATA section (type 3, value `text`) or
+ * a processing instruction (type 6, name a copy of `target`, value a copy of `data`).
+ * With a parent, the record is appended as its last child, belongs to the tree and has its
+ * parent link set; with a NULL parent it is detached and owned by the host (XMLFreeRootNode,
+ * or XMLInsertChild). The text may be anything: the writer refuses what XML cannot hold
+ * ("--" in a comment, "?>" in PI data) when it writes, and splits CDATA at "]]>". NULL for
+ * NULL text, target or data, a target that is not an XML name, a parent that holds no
+ * children, or memory running out; nothing is appended then. */
+ZEL_XML_API XMLNode* XMLCreateCommentNode(const char* text, XMLNode* parent);
+ZEL_XML_API XMLNode* XMLCreateCDATANode(const char* text, XMLNode* parent);
+ZEL_XML_API XMLNode* XMLCreateProcessingInstructionNode(const char* target, const char* data, XMLNode* parent);
+
+/* The string value of `node` as XPath defines it, copied into `buffer` like snprintf: at
+ * most bufferSize - 1 bytes and a terminator (nothing when bufferSize is 0; a NULL buffer
+ * only measures). Returns the full length in bytes, so a result not less than bufferSize
+ * means the text was cut. An element's or document record's value is all text below it in
+ * document order: text, CDATA and unnamed elements, through entity references, without
+ * comments or processing instructions; any other record's value is its own `value`. A NULL
+ * node gives 0 (and "" when there is room). */
+ZEL_XML_API size_t XMLGetNodeText(const XMLNode* node, char* buffer, size_t bufferSize);
+
+/* Replaces the content of `node`: an element's or entity reference's children all go (freed)
+ * and one text record holding a copy of `text` takes their place (none for ""); a text, CDATA,
+ * comment or processing instruction record gets `text` as its value. Attributes stay.
+ * 4 for a NULL argument, a document record or DOCTYPE, or memory running out (nothing
+ * changes then). */
+ZEL_XML_API ZEL_XML_RESULT XMLSetNodeText(XMLNode* node, const char* text);
+
+/* ---- Paths: XPath 1.0 over records ------------------------------------------------------ */
+/* XMLEvaluatePath evaluates an XPath 1.0 expression: every axis, node test, predicate,
+ * operator and core function. The tree is seen as XPath sees a document:
+ *   root node     the document record (type 11) at the top of the context's tree; for a tree
+ *                 without one (XMLRead, SAX_XMLRead), a root standing above its top record;
+ *   elements      records of type 0 with a name;
+ *   text nodes    text records, CDATA sections and unnamed elements (their `value`); adjacent
+ *                 ones form one text node; empty ones are none;
+ *   transparent   entity references: their children stand in their place;
+ *   comments, processing instructions (the record's name is the target);
+ *   attributes    an element's attributes, except xmlns and xmlns:* which are its namespace
+ *                 nodes (with the xml prefix's, on the namespace axis);
+ *   left out      white space and the DOCTYPE beside the document element.
+ * Names are compared whole (XMLGetNodeName). Records keep prefixed names as written; a name
+ * test with a prefix (p:item, p:*) matches by namespace URI, the prefix bound through
+ * XMLPathOptions.namespaces and the record's URI found from the xmlns attributes in scope.
+ * An unprefixed name test matches only names in no namespace, so elements under a default
+ * namespace (xmlns="...") need a bound prefix, as XPath 1.0 has it. id() finds elements by
+ * their xml:id attribute (records do not keep DTD attribute types).
+ * The context's tree must have its parent links (every reader, create and copy function sets
+ * them). Evaluation takes no lock and changes nothing; nothing recurses on document depth.
+ * Compiled once: each thread keeps its 16 most recently used expressions compiled, keyed by
+ * their text, so evaluating one expression against many contexts parses it only once. */
+
+/* Type codes of XMLPathResult.type and XMLPathVariable.type. */
+#define ZEL_XML_PATH_NODE_SET 1
+#define ZEL_XML_PATH_BOOLEAN 2
+#define ZEL_XML_PATH_NUMBER 3
+#define ZEL_XML_PATH_STRING 4
+
+/* XMLPathNode.type of a namespace node (beside the XMLNodeType codes 0, 1, 2, 6, 7, 11). */
+#define ZEL_XML_PATH_NAMESPACE_NODE 13
+
+/* One node of a node-set.
+ *   type 0 element, 7 comment, 6 processing instruction: `node` is the record;
+ *   type 1 text node: `node` is its first record (later adjacent ones belong to it too);
+ *   type 11 root: `node` is the document record, or the top record of a tree without one;
+ *   type 2 attribute: `node` is its element, `attribute` points at it in node->attributes;
+ *   type 13 namespace node: `node` is the element it belongs to, `attribute` the xmlns
+ *   attribute that declares it (on that element or an ancestor), NULL for the xml prefix.
+ * Pointers into the tree: valid while the tree is not changed. */
+typedef struct XMLPathNode {
+    XMLNode* node;
+    XMLAttr* attribute; /* NULL unless type is 2 or 13 */
+    int32_t type;
+} XMLPathNode;
+
+/* The value of an expression. `string` and `nodes` are owned by the result and freed by
+ * XMLFreePathResult. */
+typedef struct XMLPathResult {
+    int32_t type;         /* ZEL_XML_PATH_*; 0 after a failure */
+    int32_t boolean;      /* the boolean result (0 or 1) */
+    double number;        /* the number result */
+    char* string;         /* UTF-8: the string result, or for a boolean or number result its
+                             XPath string() ("true", "NaN", "-Infinity", "12", "0.1");
+                             NULL for a node-set */
+    XMLPathNode* nodes;   /* a node-set's nodes, in document order, each once; NULL when empty */
+    size_t count;         /* how many */
+    int32_t errorOffset;  /* after a result of 4 for a faulty expression: the byte offset in
+                             it where the problem was found; -1 otherwise */
+} XMLPathResult;
+
+/* A variable the expression reads as $name. */
+typedef struct XMLPathVariable {
+    const char* name;         /* without the '$' */
+    int32_t type;             /* ZEL_XML_PATH_* */
+    int32_t boolean;          /* for BOOLEAN: 0 false, anything else true */
+    double number;            /* for NUMBER */
+    const char* string;       /* for STRING (UTF-8; NULL reads as "") */
+    const XMLPathNode* nodes; /* for NODE_SET: nodes of the context's tree, any order */
+    size_t count;
+} XMLPathVariable;
+
+/* Options of XMLEvaluatePath; NULL or a zeroed struct means none. Read during the call only. */
+typedef struct XMLPathOptions {
+    const char* const* namespaces;     /* prefix, URI, prefix, URI, ..., NULL: the prefixes name
+                                          tests may use; xml is always bound */
+    const XMLPathVariable* variables;  /* variableCount entries */
+    size_t variableCount;
+} XMLPathOptions;
+
+/* Evaluates `expression` with `context` as the context node (position 1, size 1) and fills
+ * `*result`, which the host frees with XMLFreePathResult whatever the outcome. 0 done; 4 for
+ * a NULL argument, a syntax error, an unbound prefix, variable or unknown function, a wrong
+ * argument count, or memory running out: XMLGetLastError names the problem and its place, as
+ * in "expected ']' at offset 14", and result->errorOffset holds that offset. */
+ZEL_XML_API ZEL_XML_RESULT XMLEvaluatePath(const XMLNode* context, const char* expression,
+                                           const XMLPathOptions* options, XMLPathResult* result);
+
+/* Frees what `result` holds and zeroes it (type 0, errorOffset -1); NULL does nothing.
+ * Calling it twice is harmless. */
+ZEL_XML_API void XMLFreePathResult(XMLPathResult* result);
+
+/* The string value of a node-set node, copied as XMLGetNodeText does (the same result):
+ * a text node's whole run of adjacent records, an attribute's value, a namespace node's URI,
+ * and for the other types XMLGetNodeText of the record. 0 for NULL. */
+ZEL_XML_API size_t XMLGetPathNodeText(const XMLPathNode* node, char* buffer, size_t bufferSize);
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
