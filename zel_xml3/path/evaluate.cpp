@@ -1,0 +1,327 @@
+// The evaluator: operators with XPath's conversion and comparison rules, location paths
+// step by step, predicates with proximity positions.
+#include "path/evaluate.hpp"
+
+#include "path/number_text.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+
+namespace zel::path {
+namespace {
+
+bool is_reverse(Axis a) {
+    return a == Axis::Ancestor || a == Axis::AncestorOrSelf || a == Axis::Preceding || a == Axis::PrecedingSibling ||
+           a == Axis::Parent;
+}
+
+// Node-sets from these axes hold no node together with one of its ancestors.
+bool keeps_flat(Axis a) {
+    return a == Axis::Child || a == Axis::Attribute || a == Axis::Namespace || a == Axis::Self;
+}
+
+// From one context node, these axes give nodes none of which is below another.
+bool flat_from_one(Axis a) {
+    return keeps_flat(a) || a == Axis::Parent || a == Axis::FollowingSibling || a == Axis::PrecedingSibling;
+}
+
+// A step's node test, checked while the axis is walked.
+struct Matcher {
+    const Step* step;
+    Kind principal;
+    std::string_view uri;  // the test's prefix bound
+    Navigator* nav;
+
+    static bool keep(const Node& n, const void* data) { return static_cast<const Matcher*>(data)->matches(n); }
+
+    bool matches(const Node& n) const {
+        switch (step->test) {
+            case Test::Node: return true;
+            case Test::Text: return n.kind == Kind::Text;
+            case Test::Comment: return n.kind == Kind::Comment;
+            case Test::PI: return n.kind == Kind::PI && (!step->has_target || nav->qname(n) == step->local);
+            case Test::Any: return n.kind == principal;
+            case Test::AnyLocal: return n.kind == principal && principal != Kind::Namespace && in_namespace(n);
+            case Test::Name: break;
+        }
+        if (n.kind != principal) return false;
+        const std::string_view name = nav->qname(n);
+        if (principal == Kind::Namespace) return step->prefix.empty() && name == step->local;
+        if (step->prefix.empty()) {
+            if (name != step->local) return false;
+            if (principal == Kind::Attribute) return true;
+            bool found;
+            return nav->resolve(n.rec, {}, found).empty();  // no default namespace in scope
+        }
+        return Navigator::local_part(name) == step->local && name.size() > step->local.size() && in_namespace(n);
+    }
+
+    bool in_namespace(const Node& n) const {
+        bool found;
+        std::string_view actual = nav->namespace_uri(n, found);
+        return found && actual == uri;
+    }
+};
+
+}  // namespace
+
+bool Evaluator::to_boolean(const Value& v) {
+    switch (v.type) {
+        case Type::NodeSet: return !v.nodes.empty();
+        case Type::Boolean: return v.boolean;
+        case Type::Number: return v.number != 0 && !std::isnan(v.number);
+        case Type::String: return !v.string.empty();
+    }
+    return false;
+}
+
+std::string Evaluator::to_string(const Value& v) {
+    switch (v.type) {
+        case Type::NodeSet: return v.nodes.empty() ? std::string() : nav_.string_value(v.nodes.front());
+        case Type::Boolean: return v.boolean ? "true" : "false";
+        case Type::Number: return number_to_string(v.number);
+        case Type::String: return v.string;
+    }
+    return {};
+}
+
+double Evaluator::to_number(const Value& v) {
+    switch (v.type) {
+        case Type::Boolean: return v.boolean ? 1 : 0;
+        case Type::Number: return v.number;
+        case Type::String: return string_to_number(v.string);
+        case Type::NodeSet: return string_to_number(to_string(v));
+    }
+    return 0;
+}
+
+Value Evaluator::node_set(const Expr* e, const Context& c) {
+    Value v = evaluate(e, c);
+    if (v.type != Type::NodeSet) throw PathError("this needs a node-set", e->offset);
+    return v;
+}
+
+Value Evaluator::evaluate(const Expr* e, const Context& c) {
+    switch (e->op) {
+        case Op::Or: return Value::of(to_boolean(evaluate(e->left, c)) || to_boolean(evaluate(e->right, c)));
+        case Op::And: return Value::of(to_boolean(evaluate(e->left, c)) && to_boolean(evaluate(e->right, c)));
+        case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge: return compare(e, c);
+        case Op::Add: return Value::of(to_number(evaluate(e->left, c)) + to_number(evaluate(e->right, c)));
+        case Op::Sub: return Value::of(to_number(evaluate(e->left, c)) - to_number(evaluate(e->right, c)));
+        case Op::Mul: return Value::of(to_number(evaluate(e->left, c)) * to_number(evaluate(e->right, c)));
+        case Op::Div: return Value::of(to_number(evaluate(e->left, c)) / to_number(evaluate(e->right, c)));
+        case Op::Mod: return Value::of(std::fmod(to_number(evaluate(e->left, c)), to_number(evaluate(e->right, c))));
+        case Op::Neg: return Value::of(-to_number(evaluate(e->left, c)));
+        case Op::Literal: return Value::of(e->text);
+        case Op::Number: return Value::of(e->number);
+        case Op::Variable:
+            for (const auto& [name, value] : bindings_.variables)
+                if (name == e->text) return value;
+            throw PathError("undefined variable $" + e->text, e->offset);
+        case Op::Call: return call(e, c);
+        case Op::Path: return path(e, c);
+        case Op::Union: {
+            Value left = node_set(e->left, c);
+            Value right = node_set(e->right, c);
+            left.nodes.insert(left.nodes.end(), right.nodes.begin(), right.nodes.end());
+            nav_.sort_unique(left.nodes);
+            return left;
+        }
+        case Op::Filter: {
+            Value v = node_set(e->left, c);
+            filter(e->predicates, v.nodes);
+            return v;
+        }
+    }
+    return {};
+}
+
+Value Evaluator::compare(const Expr* e, const Context& c) {
+    Value a = evaluate(e->left, c);
+    Value b = evaluate(e->right, c);
+    return Value::of(compare_values(e->op, a, b));
+}
+
+namespace {
+
+bool compare_numbers(Op op, double x, double y) {
+    switch (op) {
+        case Op::Eq: return x == y;
+        case Op::Ne: return x != y;
+        case Op::Lt: return x < y;
+        case Op::Le: return x <= y;
+        case Op::Gt: return x > y;
+        case Op::Ge: return x >= y;
+        default: return false;
+    }
+}
+
+// The operator with its operands swapped: a < b is b > a.
+Op flipped(Op op) {
+    switch (op) {
+        case Op::Lt: return Op::Gt;
+        case Op::Le: return Op::Ge;
+        case Op::Gt: return Op::Lt;
+        case Op::Ge: return Op::Le;
+        default: return op;
+    }
+}
+
+bool is_equality(Op op) { return op == Op::Eq || op == Op::Ne; }
+
+}  // namespace
+
+bool Evaluator::compare_values(Op op, const Value& a, const Value& b) {
+    const bool a_set = a.type == Type::NodeSet, b_set = b.type == Type::NodeSet;
+    if (a_set && b_set) {
+        if (a.nodes.empty() || b.nodes.empty()) return false;
+        if (is_equality(op)) {
+            std::unordered_set<std::string> right;
+            for (const Node& n : b.nodes) right.insert(nav_.string_value(n));
+            for (const Node& n : a.nodes) {
+                const bool present = right.count(nav_.string_value(n)) != 0;
+                if (op == Op::Eq && present) return true;
+                if (op == Op::Ne && (!present || right.size() > 1)) return true;
+            }
+            return false;
+        }
+        // Some pair satisfies an ordering when the extremes of the two sides do.
+        auto extremes = [&](const std::vector<Node>& nodes, double& low, double& high) {
+            low = std::numeric_limits<double>::infinity();
+            high = -low;
+            bool any = false;
+            for (const Node& n : nodes) {
+                double x = string_to_number(nav_.string_value(n));
+                if (std::isnan(x)) continue;
+                low = std::min(low, x);
+                high = std::max(high, x);
+                any = true;
+            }
+            return any;
+        };
+        double al, ah, bl, bh;
+        if (!extremes(a.nodes, al, ah) || !extremes(b.nodes, bl, bh)) return false;
+        return op == Op::Lt || op == Op::Le ? compare_numbers(op, al, bh) : compare_numbers(op, ah, bl);
+    }
+    if (a_set || b_set) {
+        const Value& set = a_set ? a : b;
+        const Value& other = a_set ? b : a;
+        if (!a_set) op = flipped(op);
+        if (other.type == Type::Boolean) {
+            return compare_numbers(op, !set.nodes.empty(), other.boolean);
+        }
+        const bool as_numbers = other.type == Type::Number || !is_equality(op);
+        const double y = as_numbers ? to_number(other) : 0;
+        for (const Node& n : set.nodes) {
+            const std::string s = nav_.string_value(n);
+            if (as_numbers ? compare_numbers(op, string_to_number(s), y) : (s == other.string) == (op == Op::Eq))
+                return true;
+        }
+        return false;
+    }
+    if (is_equality(op)) {
+        if (a.type == Type::Boolean || b.type == Type::Boolean)
+            return compare_numbers(op, to_boolean(a), to_boolean(b));
+        if (a.type == Type::Number || b.type == Type::Number) return compare_numbers(op, to_number(a), to_number(b));
+        return (to_string(a) == to_string(b)) == (op == Op::Eq);
+    }
+    return compare_numbers(op, to_number(a), to_number(b));
+}
+
+Value Evaluator::path(const Expr* e, const Context& c) {
+    Value result;
+    result.type = Type::NodeSet;
+    std::vector<Node>& nodes = result.nodes;
+    bool flat = true;
+    if (e->left != nullptr) {
+        nodes = node_set(e->left, c).nodes;
+        flat = nodes.size() <= 1;
+    } else if (e->absolute) {
+        nodes.push_back(nav_.root_of(c.node.rec));
+    } else {
+        nodes.push_back(c.node);
+    }
+    for (const Step& s : e->steps) {
+        if (nodes.empty()) break;
+        step(s, nodes, flat);
+    }
+    return result;
+}
+
+void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
+    Matcher m{&s, s.axis == Axis::Attribute ? Kind::Attribute : s.axis == Axis::Namespace ? Kind::Namespace : Kind::Element,
+              {}, &nav_};
+    if ((s.test == Test::Name || s.test == Test::AnyLocal) && !s.prefix.empty()) {
+        bool bound = false;
+        if (s.prefix == "xml") {
+            m.uri = kXmlNamespace;
+            bound = true;
+        }
+        for (const auto& [prefix, uri] : bindings_.namespaces)
+            if (!bound && prefix == s.prefix) {
+                m.uri = uri;
+                bound = true;
+            }
+        if (!bound) throw PathError("undefined namespace prefix '" + s.prefix + "'", s.offset);
+    }
+    const NodeFilter keep{&Matcher::keep, &m};
+    std::vector<Node> out, found;
+    for (const Node& n : nodes) {
+        found.clear();
+        Node up;
+        switch (s.axis) {
+            case Axis::Child: nav_.children(n, found, keep); break;
+            case Axis::Descendant: nav_.descendants(n, false, found, keep); break;
+            case Axis::DescendantOrSelf: nav_.descendants(n, true, found, keep); break;
+            case Axis::Self: if (keep(n)) found.push_back(n); break;
+            case Axis::Parent: if (nav_.parent(n, up) && keep(up)) found.push_back(up); break;
+            case Axis::Ancestor:
+            case Axis::AncestorOrSelf:
+                if (s.axis == Axis::AncestorOrSelf && keep(n)) found.push_back(n);
+                for (Node x = n; nav_.parent(x, up); x = up)
+                    if (keep(up)) found.push_back(up);
+                break;
+            case Axis::FollowingSibling: nav_.following_siblings(n, found, keep); break;
+            case Axis::PrecedingSibling: nav_.preceding_siblings(n, found, keep); break;
+            case Axis::Following: nav_.following(n, found, keep); break;
+            case Axis::Preceding: nav_.preceding(n, found, keep); break;
+            case Axis::Attribute: nav_.attributes(n, found, keep); break;
+            case Axis::Namespace: nav_.namespaces(n, found, keep); break;
+        }
+        if (!s.predicates.empty()) filter(s.predicates, found);
+        if (is_reverse(s.axis)) out.insert(out.end(), found.rbegin(), found.rend());
+        else out.insert(out.end(), found.begin(), found.end());
+    }
+    // One context gives document order (a reverse axis was turned round above); several do
+    // only when none lies below another and the axis stays inside each one's subtree.
+    const bool in_order = nodes.size() <= 1 || (flat && (keeps_flat(s.axis) || s.axis == Axis::Descendant ||
+                                                         s.axis == Axis::DescendantOrSelf));
+    if (!in_order) nav_.sort_unique(out);
+    flat = nodes.size() <= 1 ? flat_from_one(s.axis) : flat && keeps_flat(s.axis);
+    nodes.swap(out);
+}
+
+void Evaluator::filter(const std::vector<const Expr*>& predicates, std::vector<Node>& nodes) {
+    std::vector<Node> kept;
+    for (const Expr* p : predicates) {
+        if (nodes.empty()) return;
+        kept.clear();
+        const std::size_t size = nodes.size();
+        if (p->op == Op::Number) {  // [n]: no evaluation per node
+            const double n = p->number;
+            if (n >= 1 && n <= static_cast<double>(size) && n == std::floor(n))
+                kept.push_back(nodes[static_cast<std::size_t>(n) - 1]);
+        } else {
+            for (std::size_t i = 0; i < size; ++i) {
+                Value v = evaluate(p, Context{nodes[i], i + 1, size});
+                const bool pass = v.type == Type::Number ? v.number == static_cast<double>(i + 1) : to_boolean(v);
+                if (pass) kept.push_back(nodes[i]);
+            }
+        }
+        nodes.swap(kept);
+    }
+}
+
+}  // namespace zel::path

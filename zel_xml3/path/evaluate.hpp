@@ -1,0 +1,81 @@
+// Evaluating a compiled expression over records.
+#pragma once
+
+#include "path/expression.hpp"
+#include "path/model.hpp"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zel::path {
+
+enum class Type : std::uint8_t { NodeSet, Boolean, Number, String };
+
+struct Value {
+    Type type = Type::Boolean;
+    bool boolean = false;
+    double number = 0;
+    std::string string;
+    std::vector<Node> nodes;  // a node-set in document order, each node once
+
+    static Value of(bool b) {
+        Value v;
+        v.boolean = b;
+        return v;
+    }
+    static Value of(double n) {
+        Value v;
+        v.type = Type::Number;
+        v.number = n;
+        return v;
+    }
+    static Value of(std::string s) {
+        Value v;
+        v.type = Type::String;
+        v.string = std::move(s);
+        return v;
+    }
+};
+
+// What the host binds: prefixes to URIs, and variables.
+struct Bindings {
+    std::vector<std::pair<std::string, std::string>> namespaces;
+    std::vector<std::pair<std::string, Value>> variables;
+};
+
+// The context of an evaluation: a node, its position (from 1) and the size of its set.
+struct Context {
+    Node node;
+    std::size_t position = 1;
+    std::size_t size = 1;
+};
+
+class Evaluator {
+public:
+    Evaluator(Navigator& nav, const Bindings& bindings) : nav_(nav), bindings_(bindings) {}
+    // Throws PathError for an unbound variable or prefix, or a node-set operation on
+    // another type; std::bad_alloc when memory runs out.
+    Value evaluate(const Expr* e, const Context& c);
+
+    // Conversions.
+    std::string to_string(const Value& v);
+    double to_number(const Value& v);
+    static bool to_boolean(const Value& v);
+
+private:
+    Value call(const Expr* e, const Context& c);
+    Value path(const Expr* e, const Context& c);
+    Value compare(const Expr* e, const Context& c);
+    bool compare_values(Op op, const Value& a, const Value& b);
+    Value node_set(const Expr* e, const Context& c);
+    void step(const Step& s, std::vector<Node>& nodes, bool& flat);
+    void filter(const std::vector<const Expr*>& predicates, std::vector<Node>& nodes);
+    Value id(const Value& arg, const Context& c);
+    bool lang(const std::string& wanted, const Node& n);
+
+    Navigator& nav_;
+    const Bindings& bindings_;
+};
+
+}  // namespace zel::path

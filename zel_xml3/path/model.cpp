@@ -1,0 +1,580 @@
+// XPath's view of records: which records are nodes, the axes, string values, names and
+// document order, all with explicit stacks.
+#include "path/model.hpp"
+
+#include "tree/tree.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace zel::path {
+
+const char kXmlNamespace[] = "http://www.w3.org/XML/1998/namespace";
+
+namespace {
+
+// Parents with more children than this get an index map instead of a scan.
+constexpr std::int32_t kScanLimit = 32;
+// Sorts of more nodes than this number every record of the tree once instead of comparing
+// ancestor chains.
+constexpr std::size_t kChainSortLimit = 64;
+
+void push(std::vector<Node>& out, const NodeFilter& keep, const Node& n) {
+    if (keep(n)) out.push_back(n);
+}
+
+bool is_container(Kind kind) { return kind == Kind::Root || kind == Kind::Element; }
+
+// How a record counts among the children of a container: false for records XPath does not
+// see (empty text, DOCTYPE, and any text directly below a document record).
+bool child_kind(const XMLNode* record, bool document_container, Kind& kind) {
+    switch (record->type) {
+        case XML_ELEMENT_NODE:
+            if (record->name[0] != '\0') {
+                kind = Kind::Element;
+                return true;
+            }
+            [[fallthrough]];
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+            kind = Kind::Text;
+            return !document_container && holds_text(record);
+        case XML_COMMENT_NODE: kind = Kind::Comment; return true;
+        case XML_PROCESSING_INSTRUCTION_NODE: kind = Kind::PI; return true;
+        default: return false;
+    }
+}
+
+// The element or document record above `record`, entity references passed through; nullptr
+// at the top.
+const XMLNode* logical_parent(const XMLNode* record) {
+    const XMLNode* p = record->parent;
+    while (p != nullptr && p->type == XML_ENTITY_REFERENCE_NODE) p = p->parent;
+    return p;
+}
+
+const XMLNode* top_of(const XMLNode* record) {
+    while (record->parent != nullptr) record = record->parent;
+    return record;
+}
+
+// A walk over the records that stand in a container's child list, in either direction:
+// entity references are entered and their records stand in their place.
+struct Frame {
+    const XMLNode* parent;
+    std::int32_t index;  // the next child to look at
+};
+
+const XMLNode* next_forward(std::vector<Frame>& frames) {
+    while (!frames.empty()) {
+        Frame& f = frames.back();
+        if (f.index >= f.parent->children.count) {
+            frames.pop_back();
+            continue;
+        }
+        const XMLNode* r = f.parent->children.items[f.index++];
+        if (r->type == XML_ENTITY_REFERENCE_NODE) {
+            frames.push_back(Frame{r, 0});
+            continue;
+        }
+        return r;
+    }
+    return nullptr;
+}
+
+const XMLNode* next_backward(std::vector<Frame>& frames) {
+    while (!frames.empty()) {
+        Frame& f = frames.back();
+        if (f.index < 0) {
+            frames.pop_back();
+            continue;
+        }
+        const XMLNode* r = f.parent->children.items[f.index--];
+        if (r->type == XML_ENTITY_REFERENCE_NODE) {
+            frames.push_back(Frame{r, r->children.count - 1});
+            continue;
+        }
+        return r;
+    }
+    return nullptr;
+}
+
+// Appends the text of every record below `record` (not itself) in document order; records
+// directly below a document record are left out when they are text.
+void append_text_below(const XMLNode* record, std::string& out) {
+    std::vector<Frame> frames{Frame{record, 0}};
+    while (!frames.empty()) {
+        Frame& f = frames.back();
+        if (f.index >= f.parent->children.count) {
+            frames.pop_back();
+            continue;
+        }
+        const XMLNode* r = f.parent->children.items[f.index++];
+        if (holds_text(r)) {
+            if (f.parent->type != XML_DOCUMENT_NODE) out += r->value;
+        } else if ((r->type == XML_ELEMENT_NODE || r->type == XML_ENTITY_REFERENCE_NODE) && r->children.count > 0) {
+            frames.push_back(Frame{r, 0});
+        }
+    }
+}
+
+}  // namespace
+
+bool holds_text(const XMLNode* record) {
+    bool text_type = record->type == XML_TEXT_NODE || record->type == XML_CDATA_SECTION_NODE ||
+                     (record->type == XML_ELEMENT_NODE && record->name[0] == '\0');
+    return text_type && record->value != nullptr && record->value[0] != '\0';
+}
+
+Kind kind_of(const XMLNode* record) {
+    switch (record->type) {
+        case XML_DOCUMENT_NODE: return Kind::Root;
+        case XML_ELEMENT_NODE: return record->name[0] != '\0' ? Kind::Element : Kind::Text;
+        case XML_COMMENT_NODE: return Kind::Comment;
+        case XML_PROCESSING_INSTRUCTION_NODE: return Kind::PI;
+        default: return Kind::Text;
+    }
+}
+
+bool is_namespace_declaration(const char* name) {
+    return std::strncmp(name, "xmlns", 5) == 0 && (name[5] == '\0' || name[5] == ':');
+}
+
+Node Navigator::node_of(const XMLNode* record) const {
+    Node n;
+    n.rec = record;
+    n.kind = kind_of(record);
+    return n;
+}
+
+Node Navigator::root_of(const XMLNode* record) const {
+    Node n;
+    n.rec = top_of(record);
+    n.kind = Kind::Root;
+    return n;
+}
+
+bool Navigator::parent(const Node& n, Node& out) const {
+    switch (n.kind) {
+        case Kind::Root: return false;
+        case Kind::Attribute:
+        case Kind::Namespace:
+            out = Node{n.rec, nullptr, -1, Kind::Element};
+            return true;
+        default: break;
+    }
+    const XMLNode* p = logical_parent(n.rec);
+    if (p == nullptr) {
+        out = root_of(n.rec);  // the top record stands below a root of its own
+        return true;
+    }
+    out = node_of(p);
+    return true;
+}
+
+void Navigator::children(const Node& n, std::vector<Node>& out, NodeFilter keep) const {
+    if (!is_container(n.kind)) return;
+    if (n.virtual_root()) {
+        Kind kind;
+        if (child_kind(n.rec, false, kind)) push(out, keep, Node{n.rec, nullptr, -1, kind});
+        return;
+    }
+    const bool document = n.rec->type == XML_DOCUMENT_NODE;
+    std::vector<Frame> frames{Frame{n.rec, 0}};
+    bool in_text = false;
+    while (const XMLNode* r = next_forward(frames)) {
+        Kind kind;
+        if (!child_kind(r, document, kind)) continue;
+        if (kind == Kind::Text && in_text) continue;
+        in_text = kind == Kind::Text;
+        push(out, keep, Node{r, nullptr, -1, kind});
+    }
+}
+
+void Navigator::descendants(const Node& n, bool self, std::vector<Node>& out, NodeFilter keep) const {
+    if (self) push(out, keep, n);
+    if (!is_container(n.kind)) return;
+    if (n.virtual_root()) {
+        Node top;
+        Kind kind;
+        if (!child_kind(n.rec, false, kind)) return;
+        top = Node{n.rec, nullptr, -1, kind};
+        descendants(top, true, out, keep);
+        return;
+    }
+    // Each frame is a container's walk; an entity reference's frame carries on the text run
+    // of the frame below it and hands it back when done.
+    struct Walk {
+        const XMLNode* parent;
+        std::int32_t index;
+        bool in_text;
+        bool document;
+    };
+    std::vector<Walk> walks{Walk{n.rec, 0, false, n.rec->type == XML_DOCUMENT_NODE}};
+    while (!walks.empty()) {
+        Walk& w = walks.back();
+        if (w.index >= w.parent->children.count) {
+            const bool in_text = w.in_text;
+            const bool transparent = w.parent->type == XML_ENTITY_REFERENCE_NODE;
+            walks.pop_back();
+            if (transparent && !walks.empty()) walks.back().in_text = in_text;
+            continue;
+        }
+        const XMLNode* r = w.parent->children.items[w.index++];
+        if (r->type == XML_ENTITY_REFERENCE_NODE) {
+            walks.push_back(Walk{r, 0, w.in_text, false});
+            continue;
+        }
+        Kind kind;
+        if (!child_kind(r, w.document, kind)) continue;
+        if (kind == Kind::Text) {
+            if (!w.in_text) push(out, keep, Node{r, nullptr, -1, kind});
+            w.in_text = true;
+            continue;
+        }
+        w.in_text = false;
+        push(out, keep, Node{r, nullptr, -1, kind});
+        if (kind == Kind::Element && r->children.count > 0) walks.push_back(Walk{r, 0, false, false});
+    }
+}
+
+std::int32_t Navigator::index_of(const XMLNode* child) {
+    const XMLNode* p = child->parent;
+    if (p->children.count <= kScanLimit) {
+        for (std::int32_t i = 0; i < p->children.count; ++i)
+            if (p->children.items[i] == child) return i;
+        return -1;
+    }
+    auto& map = indexes_[p];
+    if (map.empty()) {
+        map.reserve(static_cast<std::size_t>(p->children.count));
+        for (std::int32_t i = 0; i < p->children.count; ++i) map.emplace(p->children.items[i], i);
+    }
+    auto found = map.find(child);
+    return found == map.end() ? -1 : found->second;
+}
+
+// The frames that walk on from the record of `n` to the end of its parent's children:
+// the logical parent's frame first, each entity reference between them after it.
+void Navigator::sibling_path(const Node& n, std::vector<std::pair<const XMLNode*, std::int32_t>>& frames) {
+    frames.clear();
+    const XMLNode* r = n.rec;
+    while (r->parent != nullptr) {
+        frames.emplace_back(r->parent, index_of(r));
+        if (r->parent->type != XML_ENTITY_REFERENCE_NODE) break;
+        r = r->parent;
+    }
+    std::reverse(frames.begin(), frames.end());
+}
+
+void Navigator::following_siblings(const Node& n, std::vector<Node>& out, NodeFilter keep) {
+    if (n.kind == Kind::Root || n.kind == Kind::Attribute || n.kind == Kind::Namespace) return;
+    std::vector<std::pair<const XMLNode*, std::int32_t>> path;
+    sibling_path(n, path);
+    if (path.empty()) return;
+    const bool document = path.front().first->type == XML_DOCUMENT_NODE;
+    std::vector<Frame> frames;
+    for (auto& [parent, index] : path) frames.push_back(Frame{parent, index + 1});
+    bool in_text = n.kind == Kind::Text;  // the rest of its own run belongs to it
+    while (const XMLNode* r = next_forward(frames)) {
+        Kind kind;
+        if (!child_kind(r, document, kind)) continue;
+        if (kind == Kind::Text && in_text) continue;
+        in_text = kind == Kind::Text;
+        push(out, keep, Node{r, nullptr, -1, kind});
+    }
+}
+
+void Navigator::preceding_siblings(const Node& n, std::vector<Node>& out, NodeFilter keep) {
+    if (n.kind == Kind::Root || n.kind == Kind::Attribute || n.kind == Kind::Namespace) return;
+    std::vector<std::pair<const XMLNode*, std::int32_t>> path;
+    sibling_path(n, path);
+    if (path.empty()) return;
+    const bool document = path.front().first->type == XML_DOCUMENT_NODE;
+    std::vector<Frame> frames;
+    for (auto& [parent, index] : path) frames.push_back(Frame{parent, index - 1});
+    // Going backwards, a text node is known only when its run ends: at its first record.
+    const XMLNode* run = nullptr;
+    while (const XMLNode* r = next_backward(frames)) {
+        Kind kind;
+        if (!child_kind(r, document, kind)) continue;
+        if (kind == Kind::Text) {
+            run = r;
+            continue;
+        }
+        if (run != nullptr) push(out, keep, Node{run, nullptr, -1, Kind::Text});
+        run = nullptr;
+        push(out, keep, Node{r, nullptr, -1, kind});
+    }
+    if (run != nullptr) push(out, keep, Node{run, nullptr, -1, Kind::Text});
+}
+
+void Navigator::following(const Node& n, std::vector<Node>& out, NodeFilter keep) {
+    Node x = n;
+    if (n.kind == Kind::Attribute || n.kind == Kind::Namespace) {
+        parent(n, x);
+        descendants(x, false, out, keep);  // they follow the attribute in document order
+    }
+    std::vector<Node> siblings;
+    Node up;
+    while (parent(x, up)) {
+        siblings.clear();
+        following_siblings(x, siblings);
+        for (const Node& s : siblings) descendants(s, true, out, keep);
+        x = up;
+    }
+}
+
+void Navigator::preceding(const Node& n, std::vector<Node>& out, NodeFilter keep) {
+    Node x = n;
+    if (n.kind == Kind::Attribute || n.kind == Kind::Namespace) parent(n, x);
+    std::vector<Node> siblings;
+    std::vector<Node> subtree;
+    Node up;
+    while (parent(x, up)) {
+        siblings.clear();
+        preceding_siblings(x, siblings);
+        for (const Node& s : siblings) {
+            subtree.clear();
+            descendants(s, true, subtree, keep);
+            out.insert(out.end(), subtree.rbegin(), subtree.rend());
+        }
+        x = up;
+    }
+}
+
+void Navigator::attributes(const Node& n, std::vector<Node>& out, NodeFilter keep) const {
+    if (n.kind != Kind::Element) return;
+    for (std::int32_t i = 0; i < n.rec->attributes.count; ++i)
+        if (!is_namespace_declaration(n.rec->attributes.items[i].name))
+            push(out, keep, Node{n.rec, nullptr, i, Kind::Attribute});
+}
+
+// The element's own declarations first, in attribute order, then each ancestor's that no
+// nearer one hides, then the xml prefix's. xmlns="" hides the default namespace.
+void Navigator::namespaces(const Node& n, std::vector<Node>& out, NodeFilter keep) const {
+    if (n.kind != Kind::Element) return;
+    std::vector<std::string_view> seen;
+    for (const XMLNode* e = n.rec; e != nullptr && e->type == XML_ELEMENT_NODE; e = logical_parent(e)) {
+        for (std::int32_t i = 0; i < e->attributes.count; ++i) {
+            const char* name = e->attributes.items[i].name;
+            if (!is_namespace_declaration(name)) continue;
+            std::string_view prefix = name[5] == ':' ? std::string_view(name + 6) : std::string_view();
+            if (prefix == "xml" || std::find(seen.begin(), seen.end(), prefix) != seen.end()) continue;
+            seen.push_back(prefix);
+            if (e->attributes.items[i].value[0] != '\0') push(out, keep, Node{n.rec, e, i, Kind::Namespace});
+        }
+    }
+    push(out, keep, Node{n.rec, nullptr, -1, Kind::Namespace});
+}
+
+void Navigator::string_value(const Node& n, std::string& out) {
+    switch (n.kind) {
+        case Kind::Attribute: out += n.attribute().value; return;
+        case Kind::Namespace: out += n.owner != nullptr ? n.attribute().value : kXmlNamespace; return;
+        case Kind::Comment:
+        case Kind::PI: out += n.rec->value; return;
+        case Kind::Text: {
+            std::vector<Frame> frames;
+            for (const XMLNode* r = n.rec; r->parent != nullptr; r = r->parent) {
+                frames.insert(frames.begin(), Frame{r->parent, index_of(r)});
+                if (r->parent->type != XML_ENTITY_REFERENCE_NODE) break;
+            }
+            if (frames.empty()) {
+                out += n.rec->value;
+                return;
+            }
+            while (const XMLNode* r = next_forward(frames)) {
+                Kind kind;
+                if (!child_kind(r, false, kind)) continue;
+                if (kind != Kind::Text) break;
+                out += r->value;
+            }
+            return;
+        }
+        case Kind::Root:
+            if (n.virtual_root()) {
+                if (holds_text(n.rec)) out += n.rec->value;
+                else if (n.rec->type == XML_ELEMENT_NODE) append_text_below(n.rec, out);
+                return;
+            }
+            append_text_below(n.rec, out);
+            return;
+        case Kind::Element: append_text_below(n.rec, out); return;
+    }
+}
+
+std::string_view Navigator::qname(const Node& n) const {
+    switch (n.kind) {
+        case Kind::Element:
+        case Kind::PI: return tree::whole_name(n.rec);
+        case Kind::Attribute: return n.attribute().name;
+        case Kind::Namespace: {
+            if (n.owner == nullptr) return "xml";
+            const char* name = n.attribute().name;
+            return name[5] == ':' ? std::string_view(name + 6) : std::string_view();
+        }
+        default: return {};
+    }
+}
+
+std::string_view Navigator::local_part(std::string_view qname) {
+    std::size_t colon = qname.find(':');
+    return colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+}
+
+std::string_view Navigator::namespace_uri(const Node& n, bool& found) {
+    found = true;
+    if (n.kind != Kind::Element && n.kind != Kind::Attribute) return {};
+    std::string_view name = qname(n);
+    std::size_t colon = name.find(':');
+    if (colon == std::string_view::npos && n.kind == Kind::Attribute) return {};
+    std::string_view prefix = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+    return resolve(n.rec, prefix, found);
+}
+
+const XMLNode* Navigator::nearest_declaring(const XMLNode* element) {
+    std::vector<const XMLNode*> visited;
+    const XMLNode* found = nullptr;
+    for (const XMLNode* e = element; e != nullptr && e->type == XML_ELEMENT_NODE; e = logical_parent(e)) {
+        auto memo = declaring_.find(e);
+        if (memo != declaring_.end()) {
+            found = memo->second;
+            break;
+        }
+        visited.push_back(e);
+        bool declares = false;
+        for (std::int32_t i = 0; i < e->attributes.count && !declares; ++i)
+            declares = is_namespace_declaration(e->attributes.items[i].name);
+        if (declares) {
+            found = e;
+            break;
+        }
+    }
+    for (const XMLNode* e : visited) declaring_.emplace(e, found);
+    return found;
+}
+
+std::string_view Navigator::resolve(const XMLNode* element, std::string_view prefix, bool& found) {
+    found = true;
+    if (prefix == "xml") return kXmlNamespace;
+    for (const XMLNode* d = nearest_declaring(element); d != nullptr;) {
+        for (std::int32_t i = 0; i < d->attributes.count; ++i) {
+            const char* name = d->attributes.items[i].name;
+            if (!is_namespace_declaration(name)) continue;
+            std::string_view declared = name[5] == ':' ? std::string_view(name + 6) : std::string_view();
+            if (declared == prefix) return d->attributes.items[i].value;
+        }
+        const XMLNode* up = logical_parent(d);
+        d = up != nullptr && up->type == XML_ELEMENT_NODE ? nearest_declaring(up) : nullptr;
+    }
+    found = prefix.empty();
+    return {};
+}
+
+namespace {
+
+// Where a node stands relative to the other nodes of its record: the record itself, then its
+// namespace nodes, then its attributes.
+struct Place {
+    const XMLNode* rec;
+    int cls;
+    std::uint64_t sub;
+};
+
+Place place_of(const Node& n) {
+    switch (n.kind) {
+        case Kind::Namespace: {
+            std::uint64_t distance = 0;
+            if (n.owner == nullptr) {
+                distance = std::numeric_limits<std::uint32_t>::max();
+            } else {
+                for (const XMLNode* e = n.rec; e != n.owner; e = logical_parent(e)) ++distance;
+            }
+            return Place{n.rec, 1, (distance << 32) | static_cast<std::uint32_t>(n.attr)};
+        }
+        case Kind::Attribute: return Place{n.rec, 2, static_cast<std::uint64_t>(n.attr)};
+        default: return Place{n.rec, 0, 0};
+    }
+}
+
+int compare_places(const Place& a, const Place& b) {
+    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+    if (a.sub != b.sub) return a.sub < b.sub ? -1 : 1;
+    return 0;
+}
+
+std::size_t depth_of(const XMLNode* r) {
+    std::size_t d = 0;
+    for (; r->parent != nullptr; r = r->parent) ++d;
+    return d;
+}
+
+}  // namespace
+
+int Navigator::compare(const Node& a, const Node& b) {
+    const bool va = a.virtual_root(), vb = b.virtual_root();
+    if (va || vb) return va == vb ? 0 : (va ? -1 : 1);
+    Place pa = place_of(a), pb = place_of(b);
+    if (pa.rec == pb.rec) return compare_places(pa, pb);
+    const XMLNode* ra = pa.rec;
+    const XMLNode* rb = pb.rec;
+    std::size_t da = depth_of(ra), db = depth_of(rb);
+    for (; da > db; --da) ra = ra->parent;
+    for (; db > da; --db) rb = rb->parent;
+    if (ra == rb) return pa.rec == ra ? -1 : 1;  // an ancestor (and its attributes) first
+    while (ra->parent != rb->parent) {
+        ra = ra->parent;
+        rb = rb->parent;
+    }
+    return index_of(ra) < index_of(rb) ? -1 : 1;
+}
+
+std::uint64_t Navigator::ordinal(const XMLNode* record) {
+    if (ordinals_.empty()) {
+        const XMLNode* top = top_of(record);
+        std::uint64_t next = 1;
+        std::vector<Frame> frames{Frame{top, 0}};
+        ordinals_.emplace(top, next++);
+        while (!frames.empty()) {
+            Frame& f = frames.back();
+            if (f.index >= f.parent->children.count) {
+                frames.pop_back();
+                continue;
+            }
+            const XMLNode* r = f.parent->children.items[f.index++];
+            ordinals_.emplace(r, next++);
+            if (r->children.count > 0) frames.push_back(Frame{r, 0});
+        }
+    }
+    auto found = ordinals_.find(record);
+    return found == ordinals_.end() ? 0 : found->second;
+}
+
+void Navigator::sort_unique(std::vector<Node>& nodes) {
+    if (nodes.size() < 2) return;
+    if (nodes.size() <= kChainSortLimit) {
+        std::sort(nodes.begin(), nodes.end(), [&](const Node& a, const Node& b) { return compare(a, b) < 0; });
+    } else {
+        struct Keyed {
+            std::uint64_t ordinal;
+            Place place;
+            Node node;
+        };
+        std::vector<Keyed> keyed;
+        keyed.reserve(nodes.size());
+        for (const Node& n : nodes) {
+            Place p = place_of(n);
+            keyed.push_back(Keyed{n.virtual_root() ? 0 : ordinal(p.rec), p, n});
+        }
+        std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+            if (a.ordinal != b.ordinal) return a.ordinal < b.ordinal;
+            return compare_places(a.place, b.place) < 0;
+        });
+        for (std::size_t i = 0; i < nodes.size(); ++i) nodes[i] = keyed[i].node;
+    }
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+}
+
+}  // namespace zel::path

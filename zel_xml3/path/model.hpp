@@ -1,0 +1,110 @@
+// The tree as XPath sees it: nodes over records, their axes, string values, names and
+// document order. Nothing here recurses on document depth.
+#pragma once
+
+#include "zel_xml3.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace zel::path {
+
+enum class Kind : std::uint8_t { Root, Element, Text, Comment, PI, Attribute, Namespace };
+
+// One XPath node.
+//   Root:      rec is the document record, or the top record of a tree without one (then
+//              the root stands above it: `virtual_root()`).
+//   Element, Comment, PI: rec is the record. Text: rec is the first record of the run.
+//   Attribute: rec is the element, attr the index in its attributes.
+//   Namespace: rec is the element it belongs to, owner the element whose xmlns attribute
+//              `attr` declares it; owner nullptr (attr -1) for the xml prefix.
+struct Node {
+    const XMLNode* rec = nullptr;
+    const XMLNode* owner = nullptr;
+    std::int32_t attr = -1;
+    Kind kind = Kind::Root;
+
+    bool operator==(const Node& o) const {
+        return rec == o.rec && owner == o.owner && attr == o.attr && kind == o.kind;
+    }
+    bool virtual_root() const { return kind == Kind::Root && rec->type != XML_DOCUMENT_NODE; }
+    const XMLAttr& attribute() const { return (kind == Kind::Namespace ? owner : rec)->attributes.items[attr]; }
+};
+
+extern const char kXmlNamespace[];
+
+// A record's own kind of node; Text for every record that holds text (type 1, CDATA and an
+// unnamed element), whether or not it starts a run.
+Kind kind_of(const XMLNode* record);
+// A record that holds text of XPath's data model: text, CDATA or an unnamed element, not empty.
+bool holds_text(const XMLNode* record);
+// Whether an xmlns or xmlns:* attribute name.
+bool is_namespace_declaration(const char* name);
+
+// Which nodes an axis walk keeps (all when `keep` is null): the node test, checked while
+// walking so that a walk over a large subtree keeps only what it selects.
+struct NodeFilter {
+    bool (*keep)(const Node& n, const void* data) = nullptr;
+    const void* data = nullptr;
+    bool operator()(const Node& n) const { return keep == nullptr || keep(n, data); }
+};
+
+// Per-evaluation memory of where records stand: their index among their parent's children,
+// the nearest element declaring namespaces, and (for large sorts) every record's place in
+// document order. Valid while the tree does not change.
+class Navigator {
+public:
+    // The node a record stands for (Root for a document record).
+    Node node_of(const XMLNode* record) const;
+    // The root of the tree holding `record`.
+    Node root_of(const XMLNode* record) const;
+    // XPath's parent; false for the root.
+    bool parent(const Node& n, Node& out) const;
+
+    // Appends the nodes of an axis in the axis's order (reverse axes nearest first).
+    void children(const Node& n, std::vector<Node>& out, NodeFilter keep = {}) const;
+    void descendants(const Node& n, bool self, std::vector<Node>& out, NodeFilter keep = {}) const;
+    void following_siblings(const Node& n, std::vector<Node>& out, NodeFilter keep = {});
+    void preceding_siblings(const Node& n, std::vector<Node>& out, NodeFilter keep = {});
+    void following(const Node& n, std::vector<Node>& out, NodeFilter keep = {});
+    void preceding(const Node& n, std::vector<Node>& out, NodeFilter keep = {});
+    void attributes(const Node& n, std::vector<Node>& out, NodeFilter keep = {}) const;
+    void namespaces(const Node& n, std::vector<Node>& out, NodeFilter keep = {}) const;
+
+    // XPath's string-value, appended to `out`.
+    void string_value(const Node& n, std::string& out);
+    std::string string_value(const Node& n) {
+        std::string s;
+        string_value(n, s);
+        return s;
+    }
+
+    // The name as written (prefix:local), the local part, and the namespace URI the prefix
+    // (or the default namespace, for an element) resolves to in the node's scope. found is
+    // false for a prefix no declaration in scope binds.
+    std::string_view qname(const Node& n) const;
+    static std::string_view local_part(std::string_view qname);
+    std::string_view namespace_uri(const Node& n, bool& found);
+    // The URI `prefix` ("" for the default namespace) has in the scope of element `element`.
+    std::string_view resolve(const XMLNode* element, std::string_view prefix, bool& found);
+
+    // Document order: negative, zero or positive.
+    int compare(const Node& a, const Node& b);
+    // Sorts into document order and drops duplicates.
+    void sort_unique(std::vector<Node>& nodes);
+
+private:
+    std::int32_t index_of(const XMLNode* child);
+    const XMLNode* nearest_declaring(const XMLNode* element);
+    void sibling_path(const Node& n, std::vector<std::pair<const XMLNode*, std::int32_t>>& frames);
+    std::uint64_t ordinal(const XMLNode* record);
+
+    std::unordered_map<const XMLNode*, std::unordered_map<const XMLNode*, std::int32_t>> indexes_;
+    std::unordered_map<const XMLNode*, const XMLNode*> declaring_;
+    std::unordered_map<const XMLNode*, std::uint64_t> ordinals_;
+};
+
+}  // namespace zel::path
