@@ -138,12 +138,6 @@ Value Evaluator::evaluate(const Expr* e, const Context& c) {
     return {};
 }
 
-Value Evaluator::compare(const Expr* e, const Context& c) {
-    Value a = evaluate(e->left, c);
-    Value b = evaluate(e->right, c);
-    return Value::of(compare_values(e->op, a, b));
-}
-
 namespace {
 
 bool compare_numbers(Op op, double x, double y) {
@@ -172,6 +166,45 @@ Op flipped(Op op) {
 bool is_equality(Op op) { return op == Op::Eq || op == Op::Ne; }
 
 }  // namespace
+
+namespace {
+
+// `@name`: a relative path of one unprefixed attribute step without predicates.
+bool is_plain_attribute(const Expr* e) {
+    if (e->op != Op::Path || e->absolute || e->left != nullptr || e->steps.size() != 1) return false;
+    const Step& s = e->steps.front();
+    return s.axis == Axis::Attribute && s.test == Test::Name && s.prefix.empty() && s.predicates.empty() &&
+           s.local != "xmlns";
+}
+
+}  // namespace
+
+Value Evaluator::compare(const Expr* e, const Context& c) {
+    // @name = 'v' and @name < 3 look at the attribute in place: the usual predicate, asked of
+    // every element a descendant walk meets.
+    const bool left_attribute = is_plain_attribute(e->left);
+    const Expr* attribute = left_attribute ? e->left : is_plain_attribute(e->right) ? e->right : nullptr;
+    const Expr* literal = left_attribute ? e->right : e->left;
+    if (attribute != nullptr && (literal->op == Op::Number || (literal->op == Op::Literal && is_equality(e->op)))) {
+        const Op op = left_attribute ? e->op : flipped(e->op);
+        bool result = false;
+        if (c.node.kind == Kind::Element) {
+            const std::string& name = attribute->steps.front().local;
+            const XMLAttrList& list = c.node.rec->attributes;
+            for (std::int32_t i = 0; i < list.count && !result; ++i) {
+                if (name != list.items[i].name) continue;
+                const char* value = list.items[i].value;
+                result = literal->op == Op::Number ? compare_numbers(op, string_to_number(value), literal->number)
+                                                   : (literal->text == value) == (op == Op::Eq);
+            }
+        }
+        return Value::of(result);
+    }
+    Value a = evaluate(e->left, c);
+    Value b = evaluate(e->right, c);
+    return Value::of(compare_values(e->op, a, b));
+}
+
 
 bool Evaluator::compare_values(Op op, const Value& a, const Value& b) {
     const bool a_set = a.type == Type::NodeSet, b_set = b.type == Type::NodeSet;
@@ -266,7 +299,13 @@ void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
             }
         if (!bound) throw PathError("undefined namespace prefix '" + s.prefix + "'", s.offset);
     }
-    const NodeFilter keep{&Matcher::keep, &m};
+    NodeFilter keep{&Matcher::keep, &m};
+    // [n] first: the walk stops at the n-th node of the axis (a million following siblings
+    // are not gathered to keep one).
+    if (!s.predicates.empty() && s.predicates.front()->op == Op::Number) {
+        const double n = s.predicates.front()->number;
+        keep.limit = n >= 1 && n < 1e15 ? static_cast<std::size_t>(n) : 1;
+    }
     std::vector<Node> out, found;
     for (const Node& n : nodes) {
         found.clear();
@@ -280,7 +319,7 @@ void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
             case Axis::Ancestor:
             case Axis::AncestorOrSelf:
                 if (s.axis == Axis::AncestorOrSelf && keep(n)) found.push_back(n);
-                for (Node x = n; nav_.parent(x, up); x = up)
+                for (Node x = n; found.size() < keep.limit && nav_.parent(x, up); x = up)
                     if (keep(up)) found.push_back(up);
                 break;
             case Axis::FollowingSibling: nav_.following_siblings(n, found, keep); break;

@@ -20,8 +20,10 @@ constexpr std::int32_t kScanLimit = 32;
 // ancestor chains.
 constexpr std::size_t kChainSortLimit = 64;
 
-void push(std::vector<Node>& out, const NodeFilter& keep, const Node& n) {
+// Keeps `n` when the filter does; false once the output holds as many nodes as wanted.
+bool push(std::vector<Node>& out, const NodeFilter& keep, const Node& n) {
     if (keep(n)) out.push_back(n);
+    return out.size() < keep.limit;
 }
 
 bool is_container(Kind kind) { return kind == Kind::Root || kind == Kind::Element; }
@@ -188,12 +190,12 @@ void Navigator::children(const Node& n, std::vector<Node>& out, NodeFilter keep)
         if (!child_kind(r, document, kind)) continue;
         if (kind == Kind::Text && in_text) continue;
         in_text = kind == Kind::Text;
-        push(out, keep, Node{r, nullptr, -1, kind});
+        if (!push(out, keep, Node{r, nullptr, -1, kind})) return;
     }
 }
 
 void Navigator::descendants(const Node& n, bool self, std::vector<Node>& out, NodeFilter keep) const {
-    if (self) push(out, keep, n);
+    if (self && !push(out, keep, n)) return;
     if (!is_container(n.kind)) return;
     if (n.virtual_root()) {
         Node top;
@@ -229,12 +231,12 @@ void Navigator::descendants(const Node& n, bool self, std::vector<Node>& out, No
         Kind kind;
         if (!child_kind(r, w.document, kind)) continue;
         if (kind == Kind::Text) {
-            if (!w.in_text) push(out, keep, Node{r, nullptr, -1, kind});
+            if (!w.in_text && !push(out, keep, Node{r, nullptr, -1, kind})) return;
             w.in_text = true;
             continue;
         }
         w.in_text = false;
-        push(out, keep, Node{r, nullptr, -1, kind});
+        if (!push(out, keep, Node{r, nullptr, -1, kind})) return;
         if (kind == Kind::Element && r->children.count > 0) walks.push_back(Walk{r, 0, false, false});
     }
 }
@@ -249,10 +251,10 @@ std::int32_t Navigator::index_of(const XMLNode* child) {
     auto& map = indexes_[p];
     if (map.empty()) {
         map.reserve(static_cast<std::size_t>(p->children.count));
-        for (std::int32_t i = 0; i < p->children.count; ++i) map.emplace(p->children.items[i], i);
+        for (std::int32_t i = 0; i < p->children.count; ++i) map.insert(p->children.items[i], i);
     }
-    auto found = map.find(child);
-    return found == map.end() ? -1 : found->second;
+    const std::int32_t* found = map.find(child);
+    return found == nullptr ? -1 : *found;
 }
 
 // The frames that walk on from the record of `n` to the end of its parent's children:
@@ -282,7 +284,7 @@ void Navigator::following_siblings(const Node& n, std::vector<Node>& out, NodeFi
         if (!child_kind(r, document, kind)) continue;
         if (kind == Kind::Text && in_text) continue;
         in_text = kind == Kind::Text;
-        push(out, keep, Node{r, nullptr, -1, kind});
+        if (!push(out, keep, Node{r, nullptr, -1, kind})) return;
     }
 }
 
@@ -303,9 +305,9 @@ void Navigator::preceding_siblings(const Node& n, std::vector<Node>& out, NodeFi
             run = r;
             continue;
         }
-        if (run != nullptr) push(out, keep, Node{run, nullptr, -1, Kind::Text});
+        if (run != nullptr && !push(out, keep, Node{run, nullptr, -1, Kind::Text})) return;
         run = nullptr;
-        push(out, keep, Node{r, nullptr, -1, kind});
+        if (!push(out, keep, Node{r, nullptr, -1, kind})) return;
     }
     if (run != nullptr) push(out, keep, Node{run, nullptr, -1, Kind::Text});
 }
@@ -315,13 +317,17 @@ void Navigator::following(const Node& n, std::vector<Node>& out, NodeFilter keep
     if (n.kind == Kind::Attribute || n.kind == Kind::Namespace) {
         parent(n, x);
         descendants(x, false, out, keep);  // they follow the attribute in document order
+        if (out.size() >= keep.limit) return;
     }
     std::vector<Node> siblings;
     Node up;
     while (parent(x, up)) {
         siblings.clear();
         following_siblings(x, siblings);
-        for (const Node& s : siblings) descendants(s, true, out, keep);
+        for (const Node& s : siblings) {
+            descendants(s, true, out, keep);
+            if (out.size() >= keep.limit) return;
+        }
         x = up;
     }
 }
@@ -339,6 +345,10 @@ void Navigator::preceding(const Node& n, std::vector<Node>& out, NodeFilter keep
             subtree.clear();
             descendants(s, true, subtree, keep);
             out.insert(out.end(), subtree.rbegin(), subtree.rend());
+            if (out.size() >= keep.limit) {
+                out.resize(keep.limit);
+                return;
+            }
         }
         x = up;
     }
@@ -348,7 +358,7 @@ void Navigator::attributes(const Node& n, std::vector<Node>& out, NodeFilter kee
     if (n.kind != Kind::Element) return;
     for (std::int32_t i = 0; i < n.rec->attributes.count; ++i)
         if (!is_namespace_declaration(n.rec->attributes.items[i].name))
-            push(out, keep, Node{n.rec, nullptr, i, Kind::Attribute});
+            if (!push(out, keep, Node{n.rec, nullptr, i, Kind::Attribute})) return;
 }
 
 // The element's own declarations first, in attribute order, then each ancestor's that no
@@ -363,10 +373,10 @@ void Navigator::namespaces(const Node& n, std::vector<Node>& out, NodeFilter kee
             std::string_view prefix = name[5] == ':' ? std::string_view(name + 6) : std::string_view();
             if (prefix == "xml" || std::find(seen.begin(), seen.end(), prefix) != seen.end()) continue;
             seen.push_back(prefix);
-            if (e->attributes.items[i].value[0] != '\0') push(out, keep, Node{n.rec, e, i, Kind::Namespace});
+            if (e->attributes.items[i].value[0] != '\0' && !push(out, keep, Node{n.rec, e, i, Kind::Namespace})) return;
         }
     }
-    push(out, keep, Node{n.rec, nullptr, -1, Kind::Namespace});
+    if (!push(out, keep, Node{n.rec, nullptr, -1, Kind::Namespace})) return;
 }
 
 void Navigator::string_value(const Node& n, std::string& out) {
@@ -434,25 +444,41 @@ std::string_view Navigator::namespace_uri(const Node& n, bool& found) {
     return resolve(n.rec, prefix, found);
 }
 
+namespace {
+
+bool declares_namespaces(const XMLNode* e) {
+    for (std::int32_t i = 0; i < e->attributes.count; ++i)
+        if (e->attributes.items[i].name[0] == 'x' && is_namespace_declaration(e->attributes.items[i].name)) return true;
+    return false;
+}
+
+// Ancestor chains longer than this are looked up through the memo, so that asking for every
+// element of a deep tree does not cost the square of its depth.
+constexpr int kUnmemoisedSteps = 64;
+
+}  // namespace
+
 const XMLNode* Navigator::nearest_declaring(const XMLNode* element) {
-    std::vector<const XMLNode*> visited;
+    int steps = 0;
+    for (const XMLNode* e = element; e != nullptr && e->type == XML_ELEMENT_NODE; e = logical_parent(e)) {
+        if (++steps > kUnmemoisedSteps) break;
+        if (declares_namespaces(e)) return e;
+    }
+    if (steps <= kUnmemoisedSteps) return nullptr;
+    scratch_.clear();
     const XMLNode* found = nullptr;
     for (const XMLNode* e = element; e != nullptr && e->type == XML_ELEMENT_NODE; e = logical_parent(e)) {
-        auto memo = declaring_.find(e);
-        if (memo != declaring_.end()) {
-            found = memo->second;
+        if (const XMLNode* const* memo = declaring_.find(e)) {
+            found = *memo;
             break;
         }
-        visited.push_back(e);
-        bool declares = false;
-        for (std::int32_t i = 0; i < e->attributes.count && !declares; ++i)
-            declares = is_namespace_declaration(e->attributes.items[i].name);
-        if (declares) {
+        scratch_.push_back(e);
+        if (declares_namespaces(e)) {
             found = e;
             break;
         }
     }
-    for (const XMLNode* e : visited) declaring_.emplace(e, found);
+    for (const XMLNode* e : scratch_) declaring_.insert(e, found);
     return found;
 }
 
@@ -536,7 +562,7 @@ std::uint64_t Navigator::ordinal(const XMLNode* record) {
         const XMLNode* top = top_of(record);
         std::uint64_t next = 1;
         std::vector<Frame> frames{Frame{top, 0}};
-        ordinals_.emplace(top, next++);
+        ordinals_.insert(top, next++);
         while (!frames.empty()) {
             Frame& f = frames.back();
             if (f.index >= f.parent->children.count) {
@@ -544,12 +570,12 @@ std::uint64_t Navigator::ordinal(const XMLNode* record) {
                 continue;
             }
             const XMLNode* r = f.parent->children.items[f.index++];
-            ordinals_.emplace(r, next++);
+            ordinals_.insert(r, next++);
             if (r->children.count > 0) frames.push_back(Frame{r, 0});
         }
     }
-    auto found = ordinals_.find(record);
-    return found == ordinals_.end() ? 0 : found->second;
+    const std::uint64_t* found = ordinals_.find(record);
+    return found == nullptr ? 0 : *found;
 }
 
 void Navigator::sort_unique(std::vector<Node>& nodes) {

@@ -46,10 +46,57 @@ bool is_namespace_declaration(const char* name);
 
 // Which nodes an axis walk keeps (all when `keep` is null): the node test, checked while
 // walking so that a walk over a large subtree keeps only what it selects.
+// A walk stops once `limit` nodes are in its output (a step whose first predicate is [n]).
 struct NodeFilter {
     bool (*keep)(const Node& n, const void* data) = nullptr;
     const void* data = nullptr;
+    std::size_t limit = static_cast<std::size_t>(-1);
     bool operator()(const Node& n) const { return keep == nullptr || keep(n, data); }
+};
+
+// A map from record addresses to small values: open addressing with linear probing in one
+// array, no allocation per entry (maps here hold up to every record of a tree).
+template <typename V>
+class PointerMap {
+public:
+    bool empty() const { return size_ == 0; }
+    void reserve(std::size_t n) {
+        std::size_t want = 16;
+        while (want < n * 2) want *= 2;
+        if (want > slots_.size()) rehash(want);
+    }
+    void insert(const XMLNode* key, V value) {
+        if ((size_ + 1) * 2 > slots_.size()) rehash(slots_.empty() ? 16 : slots_.size() * 2);
+        std::size_t i = slot_of(key);
+        if (slots_[i].key == nullptr) ++size_;
+        slots_[i] = Slot{key, value};
+    }
+    const V* find(const XMLNode* key) const {
+        if (slots_.empty()) return nullptr;
+        const Slot& s = slots_[slot_of(key)];
+        return s.key == key ? &s.value : nullptr;
+    }
+
+private:
+    struct Slot {
+        const XMLNode* key = nullptr;
+        V value{};
+    };
+    std::size_t slot_of(const XMLNode* key) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = (reinterpret_cast<std::uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull >> 20 & mask;
+        while (slots_[i].key != nullptr && slots_[i].key != key) i = (i + 1) & mask;
+        return i;
+    }
+    void rehash(std::size_t n) {
+        std::vector<Slot> old(n);
+        old.swap(slots_);
+        size_ = 0;
+        for (const Slot& s : old)
+            if (s.key != nullptr) insert(s.key, s.value);
+    }
+    std::vector<Slot> slots_;
+    std::size_t size_ = 0;
 };
 
 // Per-evaluation memory of where records stand: their index among their parent's children,
@@ -102,9 +149,10 @@ private:
     void sibling_path(const Node& n, std::vector<std::pair<const XMLNode*, std::int32_t>>& frames);
     std::uint64_t ordinal(const XMLNode* record);
 
-    std::unordered_map<const XMLNode*, std::unordered_map<const XMLNode*, std::int32_t>> indexes_;
-    std::unordered_map<const XMLNode*, const XMLNode*> declaring_;
-    std::unordered_map<const XMLNode*, std::uint64_t> ordinals_;
+    std::unordered_map<const XMLNode*, PointerMap<std::int32_t>> indexes_;
+    PointerMap<const XMLNode*> declaring_;
+    std::vector<const XMLNode*> scratch_;
+    PointerMap<std::uint64_t> ordinals_;
 };
 
 }  // namespace zel::path
