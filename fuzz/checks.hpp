@@ -156,4 +156,63 @@ inline void run_keep_all(const uint8_t* data, size_t size) {
     XMLFreeRootNode(root);
 }
 
+// An XPath expression (the input's first line) over a document (the rest, or a fixed one):
+// evaluation never fails but with 4 and an offset inside the expression, every node it
+// gives has a string value, and boolean(EXPR) agrees with the result converted.
+inline void run_path(const uint8_t* data, size_t size) {
+    start_once();
+    static const char kDocument[] =
+        "<?xml version='1.0'?><!DOCTYPE r [<!ENTITY e 'x<b>y</b>'>]><!--c--><r xmlns:p='urn:p' a='1'>"
+        "t<a id='1' xml:lang='en'>one<![CDATA[two]]>&e;</a><p:a p:b='2'><?pi d?><a/></p:a><n>3</n><n>-4.5</n></r>";
+    const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data, '\n', size));
+    const std::string expression(reinterpret_cast<const char*>(data), end != nullptr ? end - data : size);
+    if (expression.find('\0') != std::string::npos) return;
+    XMLReadOptions keep{ZEL_XML_KEEP_ALL, nullptr};
+    XMLNode* root = XMLCreateRootNode();
+    const size_t rest = end != nullptr ? size - static_cast<size_t>(end - data) - 1 : 0;
+    if (rest == 0 || XMLReadBuffer(end + 1, rest, root, &keep, nullptr) != ZEL_XML_OK) {
+        XMLFreeRootNode(root);
+        root = XMLCreateRootNode();
+        require(XMLReadBuffer(kDocument, sizeof kDocument - 1, root, &keep, nullptr) == ZEL_XML_OK,
+                "the fixed document reads");
+    }
+    const char* const namespaces[] = {"p", "urn:p", "q", "urn:q", nullptr};
+    XMLPathVariable variables[] = {{"s", ZEL_XML_PATH_STRING, 0, 0, "3", nullptr, 0},
+                                   {"n", ZEL_XML_PATH_NUMBER, 0, 2, nullptr, nullptr, 0}};
+    XMLPathOptions options{namespaces, variables, 2};
+    const XMLNode* contexts[] = {root, XMLGetChildAt(root, root->children.count - 1)};
+    for (const XMLNode* context : contexts) {
+        if (context == nullptr) continue;
+        XMLPathResult result;
+        if (XMLEvaluatePath(context, expression.c_str(), &options, &result) != ZEL_XML_OK) {
+            require(result.errorOffset >= -1 && result.errorOffset <= static_cast<int32_t>(expression.size()),
+                    "an error offset lies inside the expression");
+            require(XMLGetLastError()[0] != '\0', "a failed evaluation says why");
+            XMLFreePathResult(&result);
+            continue;
+        }
+        bool truth = result.count > 0;
+        if (result.type == ZEL_XML_PATH_NODE_SET) {
+            for (size_t i = 0; i < result.count; ++i) {
+                char small[4];
+                size_t length = XMLGetPathNodeText(&result.nodes[i], small, sizeof small);
+                require(length == XMLGetPathNodeText(&result.nodes[i], nullptr, 0), "a string value has one length");
+            }
+        } else {
+            require(result.string != nullptr, "a boolean, number or string result has its string");
+            truth = result.boolean != 0;
+        }
+        XMLFreePathResult(&result);
+        const std::string wrapped = "boolean(" + expression + ")";
+        if (XMLEvaluatePath(context, wrapped.c_str(), &options, &result) == ZEL_XML_OK)
+            require(result.type == ZEL_XML_PATH_BOOLEAN && (result.boolean != 0) == truth,
+                    "boolean(EXPR) agrees with EXPR's result converted");
+        else
+            require(std::strstr(XMLGetLastError(), "nested too deeply") != nullptr,
+                    "an expression that evaluates also evaluates inside boolean()");
+        XMLFreePathResult(&result);
+    }
+    XMLFreeRootNode(root);
+}
+
 }  // namespace zelfuzz

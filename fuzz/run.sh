@@ -7,7 +7,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
-targets="sax_bytes sax_wide dom_read roundtrip keep_all tree_ops write"
+targets="sax_bytes sax_wide dom_read roundtrip keep_all tree_ops write path"
 cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZEL_XML3_FUZZ=ON \
   -DZEL_XML3_BUILD_TESTS=OFF -DZEL_XML3_BUILD_TOOLS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j2 --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done) >/dev/null
@@ -17,6 +17,7 @@ failed=""
 for target in $targets; do
   case $target in
     tree_ops|write) seeds=fuzz/corpus/tree_ops; budget=$(( (seconds + 1) / 2 )) ;;
+    path) seeds=fuzz/corpus/path; budget=$seconds ;;
     *) seeds=fuzz/corpus/xml; budget=$seconds ;;
   esac
   mkdir -p "fuzz/out/$target"

@@ -54,6 +54,7 @@ TEST_F(FuzzRegressions, SavedInputsPassTheirTargetsChecks) {
         {"dom_read", zelfuzz::run_dom_read},   {"roundtrip", zelfuzz::run_roundtrip},
         {"keep_all", zelfuzz::run_keep_all},
         {"tree_ops", zelfuzz::run_tree_ops}, {"write", zelfuzz::run_write},
+        {"path", zelfuzz::run_path},
     };
     for (const auto& [target, check] : targets) {
         capture_stderr([&] { replay(target, check); });

@@ -55,7 +55,7 @@ struct Matcher {
             bool found;
             return nav->resolve(n.rec, {}, found).empty();  // no default namespace in scope
         }
-        return Navigator::local_part(name) == step->local && name.size() > step->local.size() && in_namespace(n);
+        return Navigator::local_part(name) == step->local && in_namespace(n);
     }
 
     bool in_namespace(const Node& n) const {

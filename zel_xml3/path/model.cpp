@@ -337,13 +337,15 @@ void Navigator::preceding(const Node& n, std::vector<Node>& out, NodeFilter keep
     if (n.kind == Kind::Attribute || n.kind == Kind::Namespace) parent(n, x);
     std::vector<Node> siblings;
     std::vector<Node> subtree;
+    NodeFilter whole = keep;  // a subtree is wanted whole: its last nodes come first here
+    whole.limit = static_cast<std::size_t>(-1);
     Node up;
     while (parent(x, up)) {
         siblings.clear();
         preceding_siblings(x, siblings);
         for (const Node& s : siblings) {
             subtree.clear();
-            descendants(s, true, subtree, keep);
+            descendants(s, true, subtree, whole);
             out.insert(out.end(), subtree.rbegin(), subtree.rend());
             if (out.size() >= keep.limit) {
                 out.resize(keep.limit);
@@ -387,8 +389,10 @@ void Navigator::string_value(const Node& n, std::string& out) {
         case Kind::PI: out += n.rec->value; return;
         case Kind::Text: {
             std::vector<Frame> frames;
+            // The run starts at the record itself; around it, each entity reference's parent
+            // goes on after the reference.
             for (const XMLNode* r = n.rec; r->parent != nullptr; r = r->parent) {
-                frames.insert(frames.begin(), Frame{r->parent, index_of(r)});
+                frames.insert(frames.begin(), Frame{r->parent, index_of(r) + (r == n.rec ? 0 : 1)});
                 if (r->parent->type != XML_ENTITY_REFERENCE_NODE) break;
             }
             if (frames.empty()) {
