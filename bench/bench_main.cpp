@@ -271,6 +271,10 @@ void print_dom_curve() {
     }
 }
 
+// The path both evaluators find: a predicate on every element of a kind, in both generated
+// inputs' shapes (records have ids; text has paragraphs, where it selects nothing).
+constexpr char kPredicatePath[] = "//record[@id='1000']/qty | //p[@id='x']";
+
 // Runs one side of one pair once on `in`; instructions.sh counts what happens inside it with
 // callgrind, which is repeatable where wall-clock time on a shared machine is not.
 // The readers fill `fresh`, an empty root; freeing their records is measured on its own.
@@ -293,6 +297,16 @@ extern "C" __attribute__((noinline)) bool zelbench_measured(const char* op, cons
         return other != nullptr && zelbench::other_save(other, in.out());
     } else if (name == "XMLFreeRootNode") {
         XMLFreeRootNode(tree);
+    } else if (name == "XMLReadFile") {
+        XMLReadOptions whole{ZEL_XML_KEEP_ALL, nullptr};
+        return XMLReadFile(in.path.c_str(), fresh, &whole, nullptr) == ZEL_XML_OK;
+    } else if (name == "XMLEvaluatePath") {
+        XMLPathResult result;
+        const bool ok = XMLEvaluatePath(tree, kPredicatePath, nullptr, &result) == ZEL_XML_OK;
+        XMLFreePathResult(&result);
+        return ok;
+    } else if (name == "libxml2_xpath") {
+        return other != nullptr && zelbench::other_xpath(other, kPredicatePath) >= 0;
     } else {
         for (const Writer& w : kWriters)
             if (name == w.op) return XMLWrite(in.out().c_str(), w.encoding, tree) == ZEL_XML_OK;
@@ -304,7 +318,7 @@ extern "C" __attribute__((noinline)) bool zelbench_measured(const char* op, cons
 int run_once(const char* op, const Input& in) {
     XMLNode* tree = read_tree(in);  // the tree the writers write, or the one freed
     XMLNode* fresh = XMLCreateRootNode();
-    const bool other_side = std::string(op) == "libxml2_save";
+    const bool other_side = std::string(op) == "libxml2_save" || std::string(op) == "libxml2_xpath";
     void* other = other_side ? zelbench::other_tree_read(in.document) : nullptr;
     std::remove(in.out().c_str());
     bool ok = zelbench_measured(op, in, tree, fresh, other);

@@ -5,6 +5,8 @@
 # e.g. ZEL_BENCH_INPUTS="records-2MB /usr/share/mime/packages/freedesktop.org.xml".
 # libxml2_save is xmlSaveFormatFileEnc(path, doc, "UTF-8", 1) of libxml2's tree of the same input
 # (parsed beforehand, blank text dropped); every writer makes a new file in /tmp.
+# XMLEvaluatePath evaluates a predicate path over SAX_XMLMemRead's tree, libxml2_xpath the same
+# path over libxml2's tree; its share of an XMLReadFile read is the last pair.
 set -eu
 cd "$(dirname "$0")/.."
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DZEL_XML3_BUILD_BENCH=ON >/dev/null
@@ -27,7 +29,8 @@ printf '%-16s %-12s %-12s %14s %14s %7s %7s\n' library versus input "library ins
 for input in ${ZEL_BENCH_INPUTS:-records-2MB text-2MB}; do
   for pair in "XMLRead bare_dom 0.40:0.70" "XMLRead SAX_XMLMemRead 1.25" "SAX_XMLMemRead bare_sax 1.5:1.3" \
               "XMLWrite bare_write 1.15" "XMLWrite libxml2_save 0.5" "XMLWrite_latin1 libxml2_save 1.5" \
-              "XMLWrite_utf16 libxml2_save 1.5"; do
+              "XMLWrite_utf16 libxml2_save 1.5" "XMLEvaluatePath libxml2_xpath 1.0" \
+              "XMLEvaluatePath XMLReadFile 0.10"; do
     set -- $pair
     target=$3
     # first target: markup-dense and installed files; second: text-heavy

@@ -2,6 +2,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xpath.h>
 
 namespace zelbench {
 
@@ -23,5 +24,15 @@ bool other_save(void* doc, const std::string& path) {
 }
 
 void other_tree_free(void* doc) { xmlFreeDoc(static_cast<xmlDocPtr>(doc)); }
+
+long other_xpath(void* doc, const char* expression) {
+    xmlXPathContextPtr context = xmlXPathNewContext(static_cast<xmlDocPtr>(doc));
+    if (context == nullptr) return -1;
+    xmlXPathObjectPtr result = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression), context);
+    long count = result == nullptr ? -1 : result->nodesetval != nullptr ? result->nodesetval->nodeNr : 0;
+    xmlXPathFreeObject(result);
+    xmlXPathFreeContext(context);
+    return count;
+}
 
 }  // namespace zelbench

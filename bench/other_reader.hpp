@@ -19,5 +19,8 @@ void* other_tree_read(const std::string& document);
 // False when it fails.
 bool other_save(void* doc, const std::string& path);
 void other_tree_free(void* doc);
+// Evaluates an XPath expression over the tree from its document node; the number of nodes
+// selected, or -1 when the evaluation fails.
+long other_xpath(void* doc, const char* expression);
 
 }  // namespace zelbench
