@@ -558,7 +558,8 @@ ZEL_XML_API const char* XMLGetNodeName(const XMLNode* node);
  * XMLSetNodeText or XMLAlterValueOfNode; names, XMLRenameNode; attributes, the setters above.
  * A tree read with ZEL_XML_KEEP_ALL and changed through these functions still gives back every
  * record that was not touched byte for byte (XMLWriteFile); touched records are written in
- * their default forms.
+ * their default forms. A record moved within its document (XMLDetachNode, then XMLInsertChild)
+ * is not touched: it keeps its form at its new place.
  * The functions below report failures as XMLReadFile does: ZEL_XML_OK (0) or
  * ZEL_XML_EXCEPTION (4) with the reason in XMLGetLastError, and the tree as it was. None of
  * them needs XMLInit, none prints. */
@@ -568,26 +569,32 @@ ZEL_XML_API const char* XMLGetNodeName(const XMLNode* node);
  * parent), to `parent` at zero-based `index`: it goes before the child now at `index`; an
  * index of -1 or of the number of children appends it. The tree owns `child` from then on and
  * sets its parent link. 4 for a NULL argument, an index out of range, a child that is
- * `parent` or one of its ancestors, a document record (type 11) as child, a parent that holds
- * no children in XML (text, CDATA, comment, processing instruction, DOCTYPE, entity
- * reference), a DOCTYPE anywhere but under a document record, or memory running out. */
+ * `parent` or one of its ancestors, a child `parent` already holds, a document record (type
+ * 11) as child, a parent that holds no children in XML (text, CDATA, comment, processing
+ * instruction, DOCTYPE, entity reference), a DOCTYPE anywhere but under a document record, or
+ * memory running out. The ancestor test looks through the subtree of `child` (never up
+ * through parent links, which a record from XML_RemoveNthChildData keeps stale), so it costs
+ * time in proportion to that subtree. */
 ZEL_XML_API ZEL_XML_RESULT XMLInsertChild(XMLNode* parent, int32_t index, XMLNode* child);
 
 /* Takes `node` out of its parent (found through its parent link) with its subtree and
  * attributes intact, clears its parent link and returns it: the host now owns it and frees
  * it with XMLFreeRootNode, or attaches it again with XMLInsertChild. Later siblings move down
- * one place. NULL (nothing changes) for a NULL node or one without a parent. */
+ * one place. NULL (nothing changes) for a NULL node or one without a parent. Not for a record
+ * taken out by XML_RemoveNthChildData: it belongs to no parent already, but keeps its old
+ * parent link, which may point at a record freed since. */
 ZEL_XML_API XMLNode* XMLDetachNode(XMLNode* node);
 
 /* Takes `node` out of its parent and frees it with everything below it; pointers to it and
  * into its subtree are invalid afterwards. 4 for a NULL node or one without a parent (free a
- * root with XMLFreeRootNode). */
+ * root with XMLFreeRootNode); as XMLDetachNode, not for a record from XML_RemoveNthChildData. */
 ZEL_XML_API ZEL_XML_RESULT XMLDeleteNode(XMLNode* node);
 
 /* Gives `node` (an element, processing instruction or entity reference) a copy of `name`,
  * of any length (`name` then holds its leading bytes and XMLGetNodeName the whole name).
  * 4 for a NULL argument, another record type, a name that is not an XML name (empty, a
- * leading digit, a space, '=', not UTF-8), or memory running out; the record is unchanged. */
+ * leading digit, a space, '=', not UTF-8), for a processing instruction "xml" in any letter
+ * case (it names the declaration), or memory running out; the record is unchanged. */
 ZEL_XML_API ZEL_XML_RESULT XMLRenameNode(XMLNode* node, const char* name);
 
 /* Make a comment (type 7, value a copy of `text`), a CDATA section (type 3, value `text`) or
@@ -595,9 +602,10 @@ ZEL_XML_API ZEL_XML_RESULT XMLRenameNode(XMLNode* node, const char* name);
  * With a parent, the record is appended as its last child, belongs to the tree and has its
  * parent link set; with a NULL parent it is detached and owned by the host (XMLFreeRootNode,
  * or XMLInsertChild). The text may be anything: the writer refuses what XML cannot hold
- * ("--" in a comment, "?>" in PI data) when it writes, and splits CDATA at "]]>". NULL for
- * NULL text, target or data, a target that is not an XML name, a parent that holds no
- * children, or memory running out; nothing is appended then. */
+ * ("--" in a comment, "?>" in PI data, CDATA beside the document element) when it writes,
+ * and splits CDATA at "]]>". NULL for NULL text, target or data, a target that is not an XML
+ * name or is "xml" in any letter case, a parent that holds no children (as for
+ * XMLInsertChild), or memory running out; nothing is appended then. */
 ZEL_XML_API XMLNode* XMLCreateCommentNode(const char* text, XMLNode* parent);
 ZEL_XML_API XMLNode* XMLCreateCDATANode(const char* text, XMLNode* parent);
 ZEL_XML_API XMLNode* XMLCreateProcessingInstructionNode(const char* target, const char* data, XMLNode* parent);
@@ -605,17 +613,20 @@ ZEL_XML_API XMLNode* XMLCreateProcessingInstructionNode(const char* target, cons
 /* The string value of `node` as XPath defines it, copied into `buffer` like snprintf: at
  * most bufferSize - 1 bytes and a terminator (nothing when bufferSize is 0; a NULL buffer
  * only measures). Returns the full length in bytes, so a result not less than bufferSize
- * means the text was cut. An element's or document record's value is all text below it in
- * document order: text, CDATA and unnamed elements, through entity references, without
- * comments or processing instructions; any other record's value is its own `value`. A NULL
- * node gives 0 (and "" when there is room). */
+ * means the text was cut. The value of a named element, a document record or an entity
+ * reference is all text below it in document order: the values of text records, CDATA
+ * sections and unnamed elements, through named elements and entity references, without
+ * comments, processing instructions, the DOCTYPE or the white space beside the document
+ * element; any other record's value (an unnamed element's included) is its own `value`. A
+ * NULL node gives 0 (and "" when there is room). Any depth is fine: no recursion. */
 ZEL_XML_API size_t XMLGetNodeText(const XMLNode* node, char* buffer, size_t bufferSize);
 
-/* Replaces the content of `node`: an element's or entity reference's children all go (freed)
- * and one text record holding a copy of `text` takes their place (none for ""); a text, CDATA,
- * comment or processing instruction record gets `text` as its value. Attributes stay.
- * 4 for a NULL argument, a document record or DOCTYPE, or memory running out (nothing
- * changes then). */
+/* Replaces the content of `node`: a named element's or entity reference's children all go
+ * (freed) and one text record holding a copy of `text` takes their place (none for ""); a
+ * text, CDATA, comment or processing instruction record, or an unnamed element, gets `text`
+ * as its value. Attributes and a named element's own value stay. An entity reference is still
+ * written as `&name;`: its new text is seen in memory only. 4 for a NULL argument, a document
+ * record or DOCTYPE, or memory running out (nothing changes then). */
 ZEL_XML_API ZEL_XML_RESULT XMLSetNodeText(XMLNode* node, const char* text);
 
 /* ---- Paths: XPath 1.0 over records ------------------------------------------------------ */

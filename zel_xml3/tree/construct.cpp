@@ -9,12 +9,7 @@ namespace zel::tree {
 
 void throw_name_too_long() { throw static_cast<ZEL_XML_RESULT>(ZEL_XML_EXCEPTION); }
 
-}  // namespace zel::tree
-
-namespace {
-
-// Appends `child` to `parent` and links it back; frees it and returns nullptr on failure.
-XMLNode* attach(XMLNode* parent, XMLNode* child) {
+XMLNode* attach_new_child(XMLNode* parent, XMLNode* child) {
     if (child == nullptr) return nullptr;
     if (!append_child(parent, child)) {
         free_node(child);
@@ -24,7 +19,7 @@ XMLNode* attach(XMLNode* parent, XMLNode* child) {
     return child;
 }
 
-}  // namespace
+}  // namespace zel::tree
 
 extern "C" {
 
@@ -59,11 +54,11 @@ void prepare_document_root(XMLNode* root) {
 
 XMLNode* create_element(XMLNode* parent, const char* name, std::size_t name_len, const char* text,
                         const AttributeText* attributes, int32_t count) {
-    return attach(parent, new_element(name, name_len, text, attributes, count));
+    return attach_new_child(parent, new_element(name, name_len, text, attributes, count));
 }
 
 XMLNode* create_text(XMLNode* parent, const char* text, std::size_t len) {
-    return attach(parent, new_node_with_value(XML_TEXT_NODE, text, len));
+    return attach_new_child(parent, new_node_with_value(XML_TEXT_NODE, text, len));
 }
 
 }  // namespace zel::tree

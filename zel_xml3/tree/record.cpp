@@ -35,10 +35,12 @@ std::size_t name_prefix_length(const char* name, std::size_t len) {
 }
 
 bool set_long_name(XMLNode* node, const char* name, std::size_t len) {
+    // `name` may lie in the record itself (its `name` or its long name block): it is copied
+    // before the block it may lie in is freed.
     if (len <= kMaxNameLength) {
-        drop_long_name(node);
-        std::memcpy(node->name, name, len);
+        std::memmove(node->name, name, len);
         node->name[len] = '\0';
+        drop_long_name(node);
         return true;
     }
     auto* block = static_cast<LongName*>(std::malloc(sizeof(LongName) + len + 1));
@@ -48,7 +50,7 @@ bool set_long_name(XMLNode* node, const char* name, std::size_t len) {
     std::memcpy(block->text(), name, len);
     block->text()[len] = '\0';
     drop_long_name(node);
-    std::memcpy(node->name, name, block->prefix);
+    std::memcpy(node->name, block->text(), block->prefix);
     node->name[block->prefix] = '\0';
     detail::store_long_name_block(node, block);
     return true;

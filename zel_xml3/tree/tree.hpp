@@ -201,6 +201,22 @@ bool adopt_content(XMLNode* to, XMLNode* from);
 // False when out of memory or full; `parent` is unchanged then.
 bool append_child(XMLNode* parent, XMLNode* child);
 
+// Appends a record just made (nullptr accepted: nothing happens) to `parent` and sets its
+// parent link; returns it. When it cannot be appended it is freed and nullptr comes back.
+XMLNode* attach_new_child(XMLNode* parent, XMLNode* child);
+
+// Position of `child` in `parent->children`, or -1 when `parent` does not hold it. Looks from
+// both ends at once, so finding a child costs no more than moving the children after it
+// (and taking children from the end, one by one, costs nothing per child).
+inline int32_t child_index(const XMLNode* parent, const XMLNode* child) {
+    XMLNode* const* items = parent->children.items;
+    for (int32_t front = 0, back = parent->children.count - 1; front <= back; ++front, --back) {
+        if (items[back] == child) return back;
+        if (items[front] == child) return front;
+    }
+    return -1;
+}
+
 // Makes room for `capacity` children without appending; false when out of memory.
 bool reserve_children(XMLNode* parent, int32_t capacity);
 

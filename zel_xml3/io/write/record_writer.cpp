@@ -161,7 +161,9 @@ private:
             const XMLNode* child = document->children.items[i];
             if (layout_.indent && is_blank_text(child)) continue;
             if (child->type == XML_DOCUMENT_NODE) throw WriteRefused{"a document record below the root"};
-            if (is_text(child) && !is_blank_text(child)) throw WriteRefused{"text outside the document element"};
+            if ((is_text(child) && !is_blank_text(child)) || child->type == XML_CDATA_SECTION_NODE ||
+                child->type == XML_ENTITY_REFERENCE_NODE)
+                throw WriteRefused{describe(child) + " outside the document element"};
             if (is_element(child)) {
                 if (element_seen) throw WriteRefused{"a second document element, " + describe(child)};
                 element_seen = true;

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include <xercesc/util/XMLChar.hpp>
-
 namespace zel::write {
 
 namespace {
@@ -56,21 +54,6 @@ ValueScan scan_value(const char* value) {
         scan.forbidden = scan.forbidden || cp == 0xFFFE || cp == 0xFFFF;
         at += len;
     }
-}
-
-// An XML 1.0 name as the parser library's DOM checks it, on UTF-16 units.
-bool is_xml_name(const char* name, std::size_t len, text::Utf16Buffer& scratch) {
-    using xercesc::XMLChar1_0;
-    std::size_t i = 0;
-    while (i < len && static_cast<unsigned char>(name[i]) < 0x80) ++i;
-    if (i == len) {
-        if (len == 0 || !XMLChar1_0::isFirstNameChar(static_cast<unsigned char>(name[0]))) return false;
-        for (i = 1; i < len; ++i)
-            if (!XMLChar1_0::isNameChar(static_cast<unsigned char>(name[i]))) return false;
-        return true;
-    }
-    const char16_t* units = scratch.convert(name, len);
-    return !scratch.malformed() && XMLChar1_0::isValidName(units);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "text/utf.hpp"
+#include "text/xml_name.hpp"
 #include "zel_xml3.h"
 
 #include <cstddef>
@@ -35,8 +36,8 @@ struct ValueScan {
 };
 ValueScan scan_value(const char* value);
 
-// True when `name` (`len` bytes) is an XML 1.0 name; `scratch` is conversion space.
-bool is_xml_name(const char* name, std::size_t len, text::Utf16Buffer& scratch);
+// The XML name test the checks and the writer use (text/xml_name.hpp).
+using text::is_xml_name;
 
 // True when `value` (well-formed UTF-8) holds a character XML does not allow.
 bool has_forbidden_character(const char* value);
