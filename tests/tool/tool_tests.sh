@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs the zelxml tool as a process and compares outputs and exit codes.
 # usage: tool_tests.sh ZELXML DATA_DIR GROUP
-#   (GROUP: usage, check, show, fmt, get_set, delete, stats, progress)
+#   (GROUP: usage, check, show, fmt, get_set, delete, stats, progress; delete also runs the
+#   tests of edit's other edits)
 set -u
 zelxml=$1
 data=$2
@@ -42,9 +43,20 @@ lines() {
 gets() {
   file=$1 path=$2
   shift 2
-  expect 0 "$zelxml" get "$file" "$path"
+  expect 0 "$zelxml" get "$file" -- "$path"
   printf '%s\n' "$@" > "$work/want"
   cmp -s "$work/out" "$work/want" || fail "get $path gave '$(cat "$work/out")', wanted '$*'"
+}
+
+# get_table FILE [OPTION...] < TABLE: each line XPATH#LINES, LINES the printed lines joined by ';'.
+get_table() {
+  file=$1
+  shift
+  while IFS='#' read -r path printed; do
+    expect 0 "$zelxml" get "$@" "$file" -- "$path"
+    printf '%s\n' "$printed" | tr ';' '\n' > "$work/want"
+    cmp -s "$work/out" "$work/want" || fail "get $* $path gave '$(cat "$work/out")', wanted '$printed'"
+  done
 }
 
 # Runs a command as an unprivileged user, for the permission rules; "" when none can be had.
@@ -65,14 +77,15 @@ usage)
   contains "$work/err" "usage: zelxml COMMAND"
   expect 0 "$zelxml" --help
   contains "$work/out" "zelxml check"
-  contains "$work/out" "[@attr='v']"
+  contains "$work/out" "count(//user)"
+  contains "$work/out" "--move XPATH WHERE TARGET"
   contains "$work/out" "entity references, attribute order"
   expect 0 "$zelxml" --version
   contains "$work/out" "zel_xml3 "
   contains "$work/out" "Xerces-C 3."
   expect 2 "$zelxml" frobnicate
   contains "$work/err" "unknown command 'frobnicate'"
-  for cmd in check show fmt get set delete stats; do
+  for cmd in check show fmt get set delete edit stats; do
     expect 0 "$zelxml" "$cmd" --help
     contains "$work/out" "usage: zelxml $cmd"
   done
@@ -81,27 +94,50 @@ usage)
   expect 2 "$zelxml" fmt "$data/config.xml" -o
   contains "$work/err" "-o needs a value"
   expect 2 "$zelxml" get "$data/config.xml"
-  # Bad paths, each with the words of its complaint.
+  # A faulty XPATH is a usage error: the library's message, the expression, and a caret under
+  # the offset the message names (counted in characters: é is two bytes, one column).
   while IFS='|' read -r path words; do
-    expect 2 "$zelxml" get "$data/config.xml" "$path"
+    expect 2 "$zelxml" get "$data/config.xml" -- "$path"
+    contains "$work/err" "zelxml: bad XPATH: "
     contains "$work/err" "$words"
+    offset=$(sed -n '1s/.* at offset \([0-9]*\)$/\1/p' "$work/err")
+    column=$(printf '%s' "$path" | head -c "${offset:-0}" | iconv -f UTF-8 -t UTF-32LE | wc -c)
+    { sed -n 1p "$work/err"; printf '  %s\n  %*s^\n' "$path" $((column / 4)) ''; } > "$work/want"
+    [ -n "$offset" ] && same "$work/err" "$work/want"
   done <<'PATHS'
-config/server[x]|bad index
-config/server[0]|positions count from 1
-config/server[1|expected ']'
-config/|the path ends where an element name should be
-config///port|empty element name
-config/@|the path ends where an attribute name should be
-config/@a/b|must end the path
-config/server[@name='x]|unterminated quoted value
-@id|the path names no element
-/text()|the path names no element
-config/server/..|expected an element name at '..'
-config/server[.='x']|expected an element name
-config/server[@name!='x']|expected ']'
+//a[@b='c'|expected ']'
+config/|expected
+count(//user|')'
+//a]|']'
+//x:y|'x'
+$v|$v
+café]|']'
+frob(1)|frob
 PATHS
-  expect 2 "$zelxml" get "$data/config.xml" "config|users"
-  contains "$work/err" "expected '/' at '|users'"
+  # Options that take values, and the edits' words.
+  while IFS='|' read -r words complaint; do
+    set -f
+    # shellcheck disable=SC2086
+    expect 2 "$zelxml" $words
+    set +f
+    contains "$work/err" "$complaint"
+  done <<'ARGS'
+get -N p tests.xml //p:a|-N takes PREFIX=URI, not 'p'
+get --var =1 tests.xml $x|--var takes NAME=VALUE
+edit tests.xml --insert //a sideways n|--insert takes before, after, first or last, not 'sideways'
+edit tests.xml --text t|--text belongs to an --insert
+edit tests.xml --move //a first|--move needs 3 values
+edit tests.xml|edit needs at least one edit
+show -N p=u tests.xml|unknown option -N
+set tests.xml //a --set|unknown option --set
+ARGS
+  for edit in "--delete count(//a)" "--insert //a after 1bad" "--rename //a a=b" "--set //a/@x $(printf 'caf\351')"; do
+    set -f
+    # shellcheck disable=SC2086
+    expect 2 "$zelxml" edit "$data/config.xml" $edit
+    set +f
+  done
+  contains "$work/err" "VALUE is not UTF-8 text"
   expect 2 "$zelxml" show --dom "$data/config.xml"
   contains "$work/err" "unknown option --dom"
   ;;
@@ -267,6 +303,45 @@ get_set)
   printf '<!DOCTYPE r [<!ENTITY far SYSTEM "http://example.org/far.xml">]>\n<r>a&far;b</r>\n' > "$work/far.xml"
   gets "$work/far.xml" r ab
   contains "$work/err" "values lack the text of entities that was not read: &far;"
+  # Any XPath 1.0 expression: numbers print as XPath's string() gives them (integers without a
+  # point, the shortest decimal that reads back, NaN, Infinity), node-sets one node a line in
+  # document order, whatever order the expression names them in.
+  get_table "$data/config.xml" --var r=guest --var sep=- <<'GETS'
+count(//user)#2
+count(//server) > 1 and not(//motd/b = 'old')#true
+//server[2]/port * 1.5#12121.5
+sum(//port) div 4#4040.25
+0.1 + 0.2#0.30000000000000004
+1000000 * 1000000#1000000000000
+-1 div 0#-Infinity
+number(//host)#NaN
+string-length(//user[1])#12
+concat(//user[1]/@role, $sep, count(//@*))#admin-5
+//port | //host#example.org;8080;backup.example.org;8081
+//user[@role=$r]#Grace Hopper
+//server[port > 8080]/@name#backup
+//*[not(@*) and . = '8080']/../@name#primary
+//user[not(@role='admin')]/@role#guest
+//port/ancestor::server/@name#primary;backup
+/child::config/child::server[last()]/child::host#backup.example.org
+//b/following::text()[1]# system, café ☕.
+GETS
+  printf '<r><dir>d</dir><div>8</div><and>1</and><child>c</child></r>' > "$work/words.xml"
+  get_table "$work/words.xml" <<'GETS'
+/r/child::dir#d
+//div div 2#4
+//and and //child#true
+/r/child::child#c
+GETS
+  # Unprefixed names match no namespace; prefixes bound with -N match by URI.
+  get_table "$data/namespaces.xml" -N b=urn:books -N q=urn:prices <<'GETS'
+//b:book[2]/b:title#Paths
+sum(//q:price)#22.5
+//q:price/@cur#EUR
+count(//book)#0
+GETS
+  expect 1 "$zelxml" get "$data/namespaces.xml" //book
+  expect 2 "$zelxml" get "$data/namespaces.xml" //b:book
   for path in "config/server[3]/host" "other/server" "config/@missing" "//server[@name='none']"; do
     expect 1 "$zelxml" get "$data/config.xml" "$path"
     contains "$work/err" "nothing matches $path"
@@ -316,10 +391,14 @@ DOCS
   contains "$work/err" "nothing matches //server/weight"
   expect 1 "$zelxml" set "$work/edit.xml" "config/server[1]" x
   contains "$work/err" "server holds elements"
-  for path in @id "text()" config/server/..; do
-    expect 2 "$zelxml" set "$work/edit.xml" "$path" 5
-    contains "$work/err" "bad PATH"
+  for path in @id "text()"; do
+    expect 1 "$zelxml" set "$work/edit.xml" "$path" 5
+    contains "$work/err" "nothing matches $path"
   done
+  expect 1 "$zelxml" set "$work/edit.xml" config/server/.. 5
+  contains "$work/err" "config holds elements"
+  expect 2 "$zelxml" set "$work/edit.xml" "count(//port)" 5
+  contains "$work/err" "gives a number, not nodes"
   # String values come from one walk: a deep chain takes moments, not minutes.
   awk 'BEGIN { for (i = 0; i < 50000; i++) printf "<a>"; printf "t"; for (i = 0; i < 50000; i++) printf "</a>" }' > "$work/deep.xml"
   expect 0 timeout 20 "$zelxml" get "$work/deep.xml" "//a[a='t']"
@@ -368,6 +447,7 @@ DOCS
   [ "$first" = "value 0" ] || [ "$first" = changed ] || fail "an interrupted set left item[1] as '$first'"
   ;;
 delete)
+  # delete, and the other edits of edit.
   cp "$data/config.xml" "$work/edit.xml"
   expect 0 "$zelxml" delete "$work/edit.xml" "config/server[2]"
   gets "$work/edit.xml" config/server/@name primary
@@ -394,6 +474,63 @@ delete)
   contains "$work/err" "the document element cannot be deleted"
   expect 1 "$zelxml" delete "$work/edit.xml" "config/nothing"
   contains "$work/err" "nothing matches config/nothing"
+  # Siblings go, the rest stays byte for byte: line ends, spacing, quotes, comments.
+  printf '<list>\r\n  <i n="1"/>\r\n  <i  n = "2" >two</i>\r\n  <!-- keep -->\r\n  <i n="3"></i>\r\n  <j n=\0474\047/>\r\n</list>\r\n' > "$work/crlf.xml"
+  expect 0 "$zelxml" delete "$work/crlf.xml" "//i[@n != 2]" -o "$work/out.xml"
+  grep -v 'n="[13]"' "$work/crlf.xml" > "$work/want"
+  same "$work/out.xml" "$work/want"
+  # Each parent's children change in one pass: every other one of 300,000 siblings goes in moments.
+  awk 'BEGIN { print "<list>"; for (i = 0; i < 300000; i++) print "  <i" (i % 2 ? " d=\"1\"" : "") ">" i "</i>"; print "</list>" }' > "$work/many.xml"
+  expect 0 timeout 60 "$zelxml" delete "$work/many.xml" "//i[@d]" -o "$work/out.xml"
+  grep -v 'd=' "$work/many.xml" > "$work/want"
+  same "$work/out.xml" "$work/want"
+
+  # edit: one read, the edits in order, each seeing what the ones before did, one write.
+  expect 0 "$zelxml" edit "$data/config.xml" -o "$work/edited.xml" \
+    --set "//server[@name='primary']/port" 9090 --delete "//user[@role='guest']" \
+    --insert /config/users last user --attr role=ops --text "Alan Turing" --set "//user[last()]/@role" admin \
+    --rename "//server/@name" id --rename //host hostname --move //motd first /config \
+    --insert "//server[2]" after note --text "two servers" --delete //motd/b \
+    --move "//server[@id='backup']/port" before "//server[@id='backup']/hostname"
+  same "$work/edited.xml" "$data/config.edited.xml"
+  # One run each on a small document: the edits, then the document they leave.
+  printf '<r>\n  <a x="1" y="2" z="3">1</a>\n  <b/>\n  <!--c-->\n</r>\n' > "$work/small.xml"
+  set -f
+  while IFS='#' read -r edits after; do
+    # shellcheck disable=SC2086
+    expect 0 "$zelxml" edit "$work/small.xml" -o - $edits
+    printf "$after" > "$work/want"
+    same "$work/out" "$work/want"
+  done <<'EDITS'
+--insert //b before n#<r>\n  <a x="1" y="2" z="3">1</a>\n  <n/>\n  <b/>\n  <!--c-->\n</r>\n
+--insert /r first n --attr k=v --insert //b after m#<r>\n  <n k="v"/>\n  <a x="1" y="2" z="3">1</a>\n  <b/>\n  <m/>\n  <!--c-->\n</r>\n
+--insert //a first n --text t#<r>\n  <a x="1" y="2" z="3"><n>t</n>1</a>\n  <b/>\n  <!--c-->\n</r>\n
+--move //comment() before //a#<r>\n  <!--c-->\n  <a x="1" y="2" z="3">1</a>\n  <b/>\n</r>\n
+--move //a after //b#<r>\n  <b/>\n  <a x="1" y="2" z="3">1</a>\n  <!--c-->\n</r>\n
+--move //*[.=''] first /r#<r>\n  <b/>\n  <a x="1" y="2" z="3">1</a>\n  <!--c-->\n</r>\n
+--move //a/text() first //b#<r>\n  <a x="1" y="2" z="3"/>\n  <b>1</b>\n  <!--c-->\n</r>\n
+--rename //@y w --rename //b c#<r>\n  <a x="1" w="2" z="3">1</a>\n  <c/>\n  <!--c-->\n</r>\n
+--delete //a --delete //comment()#<r>\n  <b/>\n</r>\n
+--set //comment() d --set //a/text() 2 --delete //@x#<r>\n  <a y="2" z="3">2</a>\n  <b/>\n  <!--d-->\n</r>\n
+EDITS
+  # A run that fails writes nothing.
+  cp "$work/small.xml" "$work/kept.xml"
+  while IFS='#' read -r edits complaint; do
+    # shellcheck disable=SC2086
+    expect 1 "$zelxml" edit "$work/kept.xml" $edits
+    contains "$work/err" "$complaint"
+    same "$work/kept.xml" "$work/small.xml"
+  done <<'EDITS'
+--delete //b --delete //nothing#nothing matches //nothing
+--move //a first //a/text()#needs an element
+--move /r/a first //a#lies in what moves
+--move /r last //b#the document element cannot be moved
+--rename //@x y#already has an attribute y
+--delete /r#the document element cannot be deleted
+--insert /r after n#nothing goes beside it
+--set //a/text() x --set /r y#r holds elements
+EDITS
+  set +f
   ;;
 stats)
   expect 0 "$zelxml" stats "$data/config.xml"

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zelxml {
@@ -12,9 +13,26 @@ namespace zelxml {
 // Exit codes.
 enum Exit { kOk = 0, kDocumentError = 1, kUsage = 2, kIoError = 3 };
 
+// Where insert and move put what they place, relative to each match or the target.
+enum class Where { kBefore, kAfter, kFirst, kLast };
+
+// One edit of `zelxml edit` (set and delete make one of their own), as the command line gave it.
+struct EditOp {
+    enum Kind { kSet, kDelete, kInsert, kRename, kMove } kind = kSet;
+    std::string path;    // the XPATH of what the edit changes
+    std::string value;   // set: VALUE; rename: the new name; insert: the new element's name
+    Where where = Where::kLast;  // insert, move
+    std::string target;  // move: the XPATH of the place
+    std::string text;            // insert: the new element's text, --text
+    std::vector<std::pair<std::string, std::string>> attributes;  // insert: --attr NAME=VALUE, in order
+};
+
 // The arguments after the subcommand, split into flags and positional words.
 struct Args {
     std::vector<std::string> words;
+    std::vector<std::pair<std::string, std::string>> namespaces;  // -N PREFIX=URI, in order
+    std::vector<std::pair<std::string, std::string>> variables;   // --var NAME=VALUE, in order
+    std::vector<EditOp> edits;                                    // edit: the edits, in order
     std::string output;    // -o OUT
     std::string encoding;  // --encoding ENC
     bool progress = false; // --progress
@@ -43,6 +61,50 @@ public:
 private:
     XMLNode* root_;
 };
+
+// Visiting every record of a tree in document order without recursion: calls
+// visit(node, depth) for every record below and including `root`, in pre-order; the root has
+// depth 0.
+template <typename Visit>
+void walk(const XMLNode* root, Visit visit) {
+    struct Frame {
+        const XMLNode* node;
+        int32_t next;
+    };
+    std::vector<Frame> stack{{root, 0}};
+    visit(root, 0);
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        const XMLNode* child = XMLGetNthChildData(top.node, top.next++);
+        if (child == nullptr) {
+            stack.pop_back();
+            continue;
+        }
+        visit(child, static_cast<int>(stack.size()));
+        stack.push_back(Frame{child, 0});
+    }
+}
+
+// The kinds of record a document read whole holds (the document record on top).
+// An element: type 0 with a name.
+inline bool is_element(const XMLNode* node) {
+    return node->type == XML_ELEMENT_NODE && node->name[0] != '\0';
+}
+// A record holding text of its own: text, blank or not, and CDATA sections.
+inline bool holds_text(const XMLNode* node) {
+    return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+}
+// Whether an element turns up anywhere below `node` (an entity reference's text may hold some).
+inline bool has_element_below(const XMLNode* node) {
+    bool found = false;
+    walk(node, [&](const XMLNode* record, int depth) { found = found || (depth > 0 && is_element(record)); });
+    return found;
+}
+// A child that is text in the document: text, CDATA, or an entity reference whose text holds
+// no element.
+inline bool is_text_child(const XMLNode* node) {
+    return holds_text(node) || (node->type == XML_ENTITY_REFERENCE_NODE && !has_element_below(node));
+}
 
 // The longest prefix of `text` of at most `max_bytes` bytes that ends on a UTF-8 character
 // boundary.
@@ -93,6 +155,7 @@ int cmd_fmt(const Args& args);
 int cmd_get(const Args& args);
 int cmd_set(const Args& args);
 int cmd_delete(const Args& args);
+int cmd_edit(const Args& args);
 int cmd_stats(const Args& args);
 
 }  // namespace zelxml

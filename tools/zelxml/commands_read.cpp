@@ -1,6 +1,5 @@
 // check, show and stats: reading documents and reporting on them.
 #include "cli.hpp"
-#include "walk.hpp"
 
 #include <chrono>
 #include <cstdio>
