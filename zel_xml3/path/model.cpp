@@ -415,8 +415,46 @@ void Navigator::string_value(const Node& n, std::string& out) {
             }
             append_text_below(n.rec, out);
             return;
-        case Kind::Element: append_text_below(n.rec, out); return;
+        case Kind::Element: element_text(n.rec, out); return;
     }
+}
+
+void Navigator::element_text(const XMLNode* element, std::string& out) {
+    if (const Range* known = text_ranges_.find(element)) {
+        out.append(texts_, known->start, known->end - known->start);
+        return;
+    }
+    bool holds_elements = false;
+    for (std::int32_t i = 0; i < element->children.count && !holds_elements; ++i) {
+        const XMLNode* child = element->children.items[i];
+        holds_elements = child->type == XML_ENTITY_REFERENCE_NODE ||
+                         (child->type == XML_ELEMENT_NODE && child->name[0] != '\0');
+    }
+    if (!holds_elements) {
+        append_text_below(element, out);
+        return;
+    }
+    // Pre-order: an element's range opens when its frame is pushed and closes when it is popped.
+    struct Open {
+        const XMLNode* parent;
+        std::int32_t index;
+        std::size_t start;
+    };
+    std::vector<Open> frames{Open{element, 0, texts_.size()}};
+    while (!frames.empty()) {
+        Open& f = frames.back();
+        if (f.index >= f.parent->children.count) {
+            if (f.parent->type == XML_ELEMENT_NODE) text_ranges_.insert(f.parent, Range{f.start, texts_.size()});
+            frames.pop_back();
+            continue;
+        }
+        const XMLNode* r = f.parent->children.items[f.index++];
+        if (holds_text(r)) texts_ += r->value;
+        else if ((r->type == XML_ELEMENT_NODE || r->type == XML_ENTITY_REFERENCE_NODE) && r->children.count > 0)
+            frames.push_back(Open{r, 0, texts_.size()});
+    }
+    const Range* built = text_ranges_.find(element);
+    out.append(texts_, built->start, built->end - built->start);
 }
 
 std::string_view Navigator::qname(const Node& n) const {

@@ -148,11 +148,20 @@ private:
     const XMLNode* nearest_declaring(const XMLNode* element);
     void sibling_path(const Node& n, std::vector<std::pair<const XMLNode*, std::int32_t>>& frames);
     std::uint64_t ordinal(const XMLNode* record);
+    void element_text(const XMLNode* element, std::string& out);
 
     std::unordered_map<const XMLNode*, PointerMap<std::int32_t>> indexes_;
     PointerMap<const XMLNode*> declaring_;
     std::vector<const XMLNode*> scratch_;
     PointerMap<std::uint64_t> ordinals_;
+    // The string values of elements that hold elements, as ranges of `texts_`: one walk of
+    // such a subtree gives every element in it its value, so asking each of a million
+    // nested elements for its value costs one walk, not a million.
+    struct Range {
+        std::size_t start = 0, end = 0;
+    };
+    PointerMap<Range> text_ranges_;
+    std::string texts_;
 };
 
 }  // namespace zel::path
