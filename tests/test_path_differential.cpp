@@ -320,12 +320,14 @@ const char* const kExpressions[] = {
 };
 
 // Evaluated from the root and the document element's second child of each installed file.
+// No string value of a whole large document: libxml2 grows that text by small reallocations,
+// which under the sanitizers took minutes.
 const char* const kInstalledExpressions[] = {
     "count(//*)", "count(//@*)", "count(//text())", "count(/*//comment())", "count(/comment())",
     "count(//processing-instruction())", "count(//namespace::*)", "name(/*)", "namespace-uri(/*)",
     "/*/*[1]", "/*/*[last()]", "(//*)[100]", "(//*)[last()]", "//*[@xml:lang][1]",
     "count(//*[lang('de')])", "count(//*[lang('en')])", "(//*[@*])[3]/@*", "string(/*/*[2])",
-    "normalize-space(/*/*[3])", "count(//*[not(*)])", "/*//comment()[1]", "string-length(/)",
+    "normalize-space(/*/*[3])", "count(//*[not(*)])", "/*//comment()[1]", "string-length(/*/*[2])",
     "count(//*[following-sibling::*])", "count(/*/*/following-sibling::*[1])", "(//text()[normalize-space()])[last()]",
     "count(//*[count(ancestor::*) > 2])", "/*/namespace::*",
     "count(//*[name() = name(preceding-sibling::*[1])])", "sum(//@*[number(.) = number(.)])",

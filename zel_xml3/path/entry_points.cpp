@@ -36,25 +36,32 @@ std::shared_ptr<const Compiled> compiled(const char* expression) {
 }
 
 // The node a host's XMLPathNode stands for; false when it does not describe one of `top`'s tree.
-bool node_from_host(const XMLPathNode& h, const XMLNode* top, Node& out) {
+bool node_from_host(const XMLPathNode& h, const XMLNode* top, Navigator& nav, Node& out) {
     if (h.node == nullptr) return false;
     const XMLNode* t = h.node;
     while (t->parent != nullptr) t = t->parent;
     if (t != top) return false;
     out = Node{h.node, nullptr, -1, kind_of(h.node)};
+    const bool element = out.kind == Kind::Element && h.node->type == XML_ELEMENT_NODE;
     switch (h.type) {
-        case XML_ELEMENT_NODE: return out.kind == Kind::Element;
-        case XML_PROCESSING_INSTRUCTION_NODE: return out.kind == Kind::PI;
-        case XML_COMMENT_NODE: return out.kind == Kind::Comment;
-        case XML_TEXT_NODE: return out.kind == Kind::Text;
+        case XML_ELEMENT_NODE: return element && Navigator::is_node(h.node);
+        case XML_PROCESSING_INSTRUCTION_NODE: return out.kind == Kind::PI && Navigator::is_node(h.node);
+        case XML_COMMENT_NODE: return out.kind == Kind::Comment && Navigator::is_node(h.node);
+        case XML_TEXT_NODE:
+            if (out.kind != Kind::Text || !Navigator::is_node(h.node)) return false;
+            out.rec = nav.run_start(h.node);  // any record of a run stands for the run
+            return true;
         case XML_DOCUMENT_NODE: out.kind = Kind::Root; return h.node->parent == nullptr;
         case XML_ATTRIBUTE_NODE: {
             const XMLAttrList& list = h.node->attributes;
-            if (h.attribute < list.items || h.attribute >= list.items + list.count) return false;
+            if (!element || h.attribute < list.items || h.attribute >= list.items + list.count ||
+                is_namespace_declaration(h.attribute->name))
+                return false;
             out = Node{h.node, nullptr, static_cast<std::int32_t>(h.attribute - list.items), Kind::Attribute};
             return true;
         }
         case ZEL_XML_PATH_NAMESPACE_NODE:
+            if (!element) return false;
             out.kind = Kind::Namespace;
             if (h.attribute == nullptr) return true;
             for (const XMLNode* e = h.node; e != nullptr; e = e->parent) {
@@ -88,7 +95,7 @@ Bindings bindings_from(const XMLPathOptions* options, const XMLNode* top, Naviga
                 value.type = Type::NodeSet;
                 for (std::size_t k = 0; k < v.count; ++k) {
                     Node n;
-                    if (v.nodes == nullptr || !node_from_host(v.nodes[k], top, n))
+                    if (v.nodes == nullptr || !node_from_host(v.nodes[k], top, nav, n))
                         throw PathError("variable $" + std::string(v.name) + " holds a node not in the context's tree", 0);
                     value.nodes.push_back(n);
                 }
@@ -99,6 +106,21 @@ Bindings bindings_from(const XMLPathOptions* options, const XMLNode* top, Naviga
         b.variables.emplace_back(v.name, std::move(value));
     }
     return b;
+}
+
+// Every variable and prefix the expression names is bound, or the evaluation fails before it
+// starts, at the first one that is not.
+void check_bound(const Compiled& program, const Bindings& b) {
+    for (const auto& [name, at] : program.variables) {
+        bool bound = false;
+        for (const auto& variable : b.variables) bound = bound || variable.first == name;
+        if (!bound) throw PathError("undefined variable $" + name, at);
+    }
+    for (const auto& [prefix, at] : program.prefixes) {
+        bool bound = false;
+        for (const auto& ns : b.namespaces) bound = bound || ns.first == prefix;
+        if (!bound) throw PathError("undefined namespace prefix '" + prefix + "'", at);
+    }
 }
 
 XMLPathNode to_host(const Node& n) {
@@ -181,19 +203,19 @@ ZEL_XML_API ZEL_XML_RESULT XMLEvaluatePath(const XMLNode* context, const char* e
     }
     try {
         Node start{context, nullptr, -1, kind_of(context)};
-        if (context->type == XML_ENTITY_REFERENCE_NODE || context->type == XML_DOCUMENT_TYPE_NODE ||
-            (start.kind == Kind::Text && !holds_text(context))) {
+        if (!Navigator::is_node(context)) {
             zel::parser::set_last_error(
-                "XMLEvaluatePath: the context is not a node of the path's tree (an entity reference, a DOCTYPE "
-                "or empty text)");
+                "XMLEvaluatePath: the context is not a node of the path's tree (an entity reference, a DOCTYPE, "
+                "a document record below the top, empty text or text beside the document element)");
             return ZEL_XML_EXCEPTION;
         }
-        if (start.kind == Kind::Root && context->parent != nullptr) start.kind = Kind::Element;  // not the top
         auto program = compiled(expression);
         Navigator nav;
+        if (start.kind == Kind::Text) start.rec = nav.run_start(context);  // the run it belongs to
         const XMLNode* top = context;
         while (top->parent != nullptr) top = top->parent;
         Bindings bindings = bindings_from(options, top, nav);
+        check_bound(*program, bindings);
         Evaluator ev(nav, bindings);
         Value v = ev.evaluate(program->top, Context{start, 1, 1});
         fill(result, v, ev);
@@ -216,8 +238,8 @@ ZEL_XML_API size_t XMLGetPathNodeText(const XMLPathNode* node, char* buffer, siz
         if (node == nullptr || node->node == nullptr) return copy_out({}, buffer, bufferSize);
         const XMLNode* top = node->node;
         while (top->parent != nullptr) top = top->parent;
-        if (!node_from_host(*node, top, n)) return copy_out({}, buffer, bufferSize);
         Navigator nav;
+        if (!node_from_host(*node, top, nav, n)) return copy_out({}, buffer, bufferSize);
         return copy_out(nav.string_value(n), buffer, bufferSize);
     } catch (const std::bad_alloc&) {
         return copy_out({}, buffer, bufferSize);

@@ -27,43 +27,6 @@ bool flat_from_one(Axis a) {
     return keeps_flat(a) || a == Axis::Parent || a == Axis::FollowingSibling || a == Axis::PrecedingSibling;
 }
 
-// A step's node test, checked while the axis is walked.
-struct Matcher {
-    const Step* step;
-    Kind principal;
-    std::string_view uri;  // the test's prefix bound
-    Navigator* nav;
-
-    static bool keep(const Node& n, const void* data) { return static_cast<const Matcher*>(data)->matches(n); }
-
-    bool matches(const Node& n) const {
-        switch (step->test) {
-            case Test::Node: return true;
-            case Test::Text: return n.kind == Kind::Text;
-            case Test::Comment: return n.kind == Kind::Comment;
-            case Test::PI: return n.kind == Kind::PI && (!step->has_target || nav->qname(n) == step->local);
-            case Test::Any: return n.kind == principal;
-            case Test::AnyLocal: return n.kind == principal && principal != Kind::Namespace && in_namespace(n);
-            case Test::Name: break;
-        }
-        if (n.kind != principal) return false;
-        const std::string_view name = nav->qname(n);
-        if (principal == Kind::Namespace) return step->prefix.empty() && name == step->local;
-        if (step->prefix.empty()) {
-            if (name != step->local) return false;
-            if (principal == Kind::Attribute) return true;
-            bool found;
-            return nav->resolve(n.rec, {}, found).empty();  // no default namespace in scope
-        }
-        return Navigator::local_part(name) == step->local && in_namespace(n);
-    }
-
-    bool in_namespace(const Node& n) const {
-        bool found;
-        std::string_view actual = nav->namespace_uri(n, found);
-        return found && actual == uri;
-    }
-};
 
 }  // namespace
 
@@ -105,8 +68,8 @@ Value Evaluator::node_set(const Expr* e, const Context& c) {
 
 Value Evaluator::evaluate(const Expr* e, const Context& c) {
     switch (e->op) {
-        case Op::Or: return Value::of(to_boolean(evaluate(e->left, c)) || to_boolean(evaluate(e->right, c)));
-        case Op::And: return Value::of(to_boolean(evaluate(e->left, c)) && to_boolean(evaluate(e->right, c)));
+        case Op::Or: return Value::of(truth(e->left, c) || truth(e->right, c));
+        case Op::And: return Value::of(truth(e->left, c) && truth(e->right, c));
         case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge: return compare(e, c);
         case Op::Add: return Value::of(to_number(evaluate(e->left, c)) + to_number(evaluate(e->right, c)));
         case Op::Sub: return Value::of(to_number(evaluate(e->left, c)) - to_number(evaluate(e->right, c)));
@@ -263,19 +226,21 @@ bool Evaluator::compare_values(Op op, const Value& a, const Value& b) {
     return compare_numbers(op, to_number(a), to_number(b));
 }
 
+// The nodes a path starts from; returns whether they are flat (none below another).
+bool Evaluator::start(const Expr* e, const Context& c, std::vector<Node>& nodes) {
+    if (e->left != nullptr) {
+        nodes = node_set(e->left, c).nodes;
+        return nodes.size() <= 1;
+    }
+    nodes.push_back(e->absolute ? nav_.root_of(c.node.rec) : c.node);
+    return true;
+}
+
 Value Evaluator::path(const Expr* e, const Context& c) {
     Value result;
     result.type = Type::NodeSet;
     std::vector<Node>& nodes = result.nodes;
-    bool flat = true;
-    if (e->left != nullptr) {
-        nodes = node_set(e->left, c).nodes;
-        flat = nodes.size() <= 1;
-    } else if (e->absolute) {
-        nodes.push_back(nav_.root_of(c.node.rec));
-    } else {
-        nodes.push_back(c.node);
-    }
+    bool flat = start(e, c, nodes);
     for (const Step& s : e->steps) {
         if (nodes.empty()) break;
         step(s, nodes, flat);
@@ -283,7 +248,8 @@ Value Evaluator::path(const Expr* e, const Context& c) {
     return result;
 }
 
-void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
+// The step's node test with its prefix bound; an unbound prefix is an error at the step.
+Matcher Evaluator::matcher(const Step& s) {
     Matcher m{&s, s.axis == Axis::Attribute ? Kind::Attribute : s.axis == Axis::Namespace ? Kind::Namespace : Kind::Element,
               {}, &nav_};
     if ((s.test == Test::Name || s.test == Test::AnyLocal) && !s.prefix.empty()) {
@@ -299,36 +265,52 @@ void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
             }
         if (!bound) throw PathError("undefined namespace prefix '" + s.prefix + "'", s.offset);
     }
-    NodeFilter keep{&Matcher::keep, &m};
-    // [n] first: the walk stops at the n-th node of the axis (a million following siblings
-    // are not gathered to keep one).
-    if (!s.predicates.empty() && s.predicates.front()->op == Op::Number) {
-        const double n = s.predicates.front()->number;
-        keep.limit = n >= 1 && n < 1e15 ? static_cast<std::size_t>(n) : 1;
+    return m;
+}
+
+void Evaluator::axis(const Step& s, const Node& n, std::vector<Node>& found, const NodeFilter& keep) {
+    Node up;
+    switch (s.axis) {
+        case Axis::Child: nav_.children(n, found, keep); break;
+        case Axis::Descendant: nav_.descendants(n, false, found, keep); break;
+        case Axis::DescendantOrSelf: nav_.descendants(n, true, found, keep); break;
+        case Axis::Self: if (keep(n)) found.push_back(n); break;
+        case Axis::Parent: if (nav_.parent(n, up) && keep(up)) found.push_back(up); break;
+        case Axis::Ancestor:
+        case Axis::AncestorOrSelf:
+            if (s.axis == Axis::AncestorOrSelf && keep(n)) found.push_back(n);
+            for (Node x = n; found.size() < keep.limit && nav_.parent(x, up); x = up)
+                if (keep(up)) found.push_back(up);
+            break;
+        case Axis::FollowingSibling: nav_.following_siblings(n, found, keep); break;
+        case Axis::PrecedingSibling: nav_.preceding_siblings(n, found, keep); break;
+        case Axis::Following: nav_.following(n, found, keep); break;
+        case Axis::Preceding: nav_.preceding(n, found, keep); break;
+        case Axis::Attribute: nav_.attributes(n, found, keep); break;
+        case Axis::Namespace: nav_.namespaces(n, found, keep); break;
     }
+}
+
+namespace {
+
+// [n] first: the walk stops at the n-th node of the axis (a million following siblings are
+// not gathered to keep one).
+std::size_t leading_position(const Step& s) {
+    if (s.predicates.empty() || s.predicates.front()->op != Op::Number) return static_cast<std::size_t>(-1);
+    const double n = s.predicates.front()->number;
+    return n >= 1 && n < 1e15 ? static_cast<std::size_t>(n) : 1;
+}
+
+}  // namespace
+
+void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
+    const Matcher m = matcher(s);
+    NodeFilter keep{&Matcher::keep, &m};
+    keep.limit = leading_position(s);
     std::vector<Node> out, found;
     for (const Node& n : nodes) {
         found.clear();
-        Node up;
-        switch (s.axis) {
-            case Axis::Child: nav_.children(n, found, keep); break;
-            case Axis::Descendant: nav_.descendants(n, false, found, keep); break;
-            case Axis::DescendantOrSelf: nav_.descendants(n, true, found, keep); break;
-            case Axis::Self: if (keep(n)) found.push_back(n); break;
-            case Axis::Parent: if (nav_.parent(n, up) && keep(up)) found.push_back(up); break;
-            case Axis::Ancestor:
-            case Axis::AncestorOrSelf:
-                if (s.axis == Axis::AncestorOrSelf && keep(n)) found.push_back(n);
-                for (Node x = n; found.size() < keep.limit && nav_.parent(x, up); x = up)
-                    if (keep(up)) found.push_back(up);
-                break;
-            case Axis::FollowingSibling: nav_.following_siblings(n, found, keep); break;
-            case Axis::PrecedingSibling: nav_.preceding_siblings(n, found, keep); break;
-            case Axis::Following: nav_.following(n, found, keep); break;
-            case Axis::Preceding: nav_.preceding(n, found, keep); break;
-            case Axis::Attribute: nav_.attributes(n, found, keep); break;
-            case Axis::Namespace: nav_.namespaces(n, found, keep); break;
-        }
+        axis(s, n, found, keep);
         if (!s.predicates.empty()) filter(s.predicates, found);
         if (is_reverse(s.axis)) out.insert(out.end(), found.rbegin(), found.rend());
         else out.insert(out.end(), found.begin(), found.end());
@@ -340,6 +322,31 @@ void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
     if (!in_order) nav_.sort_unique(out);
     flat = nodes.size() <= 1 ? flat_from_one(s.axis) : flat && keeps_flat(s.axis);
     nodes.swap(out);
+}
+
+// Whether a path selects anything: the steps before the last as path() takes them, the last
+// one stopping at the first node it keeps. [child] and not(following-sibling::x) ask no more.
+bool Evaluator::exists(const Expr* e, const Context& c) {
+    if (e->steps.empty()) return !path(e, c).nodes.empty();
+    std::vector<Node> nodes;
+    bool flat = start(e, c, nodes);
+    for (std::size_t i = 0; i + 1 < e->steps.size() && !nodes.empty(); ++i) step(e->steps[i], nodes, flat);
+    const Step& last = e->steps.back();
+    const Matcher m = matcher(last);
+    NodeFilter keep{&Matcher::keep, &m};
+    keep.limit = last.predicates.empty() ? 1 : leading_position(last);
+    std::vector<Node> found;
+    for (const Node& n : nodes) {
+        found.clear();
+        axis(last, n, found, keep);
+        if (!last.predicates.empty()) filter(last.predicates, found);
+        if (!found.empty()) return true;
+    }
+    return false;
+}
+
+bool Evaluator::truth(const Expr* e, const Context& c) {
+    return e->op == Op::Path ? exists(e, c) : to_boolean(evaluate(e, c));
 }
 
 void Evaluator::filter(const std::vector<const Expr*>& predicates, std::vector<Node>& nodes) {
@@ -354,8 +361,14 @@ void Evaluator::filter(const std::vector<const Expr*>& predicates, std::vector<N
                 kept.push_back(nodes[static_cast<std::size_t>(n) - 1]);
         } else {
             for (std::size_t i = 0; i < size; ++i) {
-                Value v = evaluate(p, Context{nodes[i], i + 1, size});
-                const bool pass = v.type == Type::Number ? v.number == static_cast<double>(i + 1) : to_boolean(v);
+                const Context at{nodes[i], i + 1, size};
+                bool pass;
+                if (p->op == Op::Path) {
+                    pass = exists(p, at);
+                } else {
+                    Value v = evaluate(p, at);
+                    pass = v.type == Type::Number ? v.number == static_cast<double>(i + 1) : to_boolean(v);
+                }
                 if (pass) kept.push_back(nodes[i]);
             }
         }

@@ -51,6 +51,44 @@ struct Context {
     std::size_t size = 1;
 };
 
+// A step's node test, checked while the axis is walked.
+struct Matcher {
+    const Step* step;
+    Kind principal;
+    std::string_view uri;  // the test's prefix bound
+    Navigator* nav;
+
+    static bool keep(const Node& n, const void* data) { return static_cast<const Matcher*>(data)->matches(n); }
+
+    bool matches(const Node& n) const {
+        switch (step->test) {
+            case Test::Node: return true;
+            case Test::Text: return n.kind == Kind::Text;
+            case Test::Comment: return n.kind == Kind::Comment;
+            case Test::PI: return n.kind == Kind::PI && (!step->has_target || nav->qname(n) == step->local);
+            case Test::Any: return n.kind == principal;
+            case Test::AnyLocal: return n.kind == principal && principal != Kind::Namespace && in_namespace(n);
+            case Test::Name: break;
+        }
+        if (n.kind != principal) return false;
+        const std::string_view name = nav->qname(n);
+        if (principal == Kind::Namespace) return step->prefix.empty() && name == step->local;
+        if (step->prefix.empty()) {
+            if (name != step->local) return false;
+            if (principal == Kind::Attribute) return true;
+            bool found;
+            return nav->resolve(n.rec, {}, found).empty();  // no default namespace in scope
+        }
+        return Navigator::local_part(name) == step->local && in_namespace(n);
+    }
+
+    bool in_namespace(const Node& n) const {
+        bool found;
+        std::string_view actual = nav->namespace_uri(n, found);
+        return found && actual == uri;
+    }
+};
+
 class Evaluator {
 public:
     Evaluator(Navigator& nav, const Bindings& bindings) : nav_(nav), bindings_(bindings) {}
@@ -69,7 +107,13 @@ private:
     Value compare(const Expr* e, const Context& c);
     bool compare_values(Op op, const Value& a, const Value& b);
     Value node_set(const Expr* e, const Context& c);
+    bool start(const Expr* e, const Context& c, std::vector<Node>& nodes);
+    Matcher matcher(const Step& s);
+    void axis(const Step& s, const Node& n, std::vector<Node>& found, const NodeFilter& keep);
     void step(const Step& s, std::vector<Node>& nodes, bool& flat);
+    bool exists(const Expr* path, const Context& c);
+    // boolean() of an expression, a path's asked only whether it selects anything.
+    bool truth(const Expr* e, const Context& c);
     void filter(const std::vector<const Expr*>& predicates, std::vector<Node>& nodes);
     Value id(const Value& arg, const Context& c);
     bool lang(const std::string& wanted, const Node& n);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zel::path {
@@ -73,6 +74,10 @@ struct Expr {
 struct Compiled {
     std::vector<std::unique_ptr<Expr>> nodes;
     const Expr* top = nullptr;
+    // The variables and namespace prefixes it names, with their offsets: an evaluation checks
+    // them all against the host's bindings before it starts, whatever the data.
+    std::vector<std::pair<std::string, std::size_t>> variables;
+    std::vector<std::pair<std::string, std::size_t>> prefixes;
 };
 
 // Parses `text`; throws PathError for a syntax error, an unknown function or a wrong

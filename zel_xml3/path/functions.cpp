@@ -4,6 +4,7 @@
 #include "path/number_text.hpp"
 
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace zel::path {
@@ -71,12 +72,14 @@ std::string normalize_space(std::string_view s) {
 
 std::string translate(std::string_view s, std::string_view from, std::string_view to) {
     const std::vector<std::string_view> f = characters(from), t = characters(to);
+    // Each character of `from` maps to its first place there: to that place in `to`, or away.
+    std::unordered_map<std::string_view, std::size_t> place;
+    for (std::size_t i = 0; i < f.size(); ++i) place.emplace(f[i], i);
     std::string out;
     for (std::string_view c : characters(s)) {
-        std::size_t i = 0;
-        while (i < f.size() && f[i] != c) ++i;
-        if (i == f.size()) out += c;
-        else if (i < t.size()) out += t[i];
+        auto found = place.find(c);
+        if (found == place.end()) out += c;
+        else if (found->second < t.size()) out += t[found->second];
     }
     return out;
 }
@@ -207,8 +210,8 @@ Value Evaluator::call(const Expr* e, const Context& c) {
         case Function::StringLength: return Value::of(static_cast<double>(character_count(context_string())));
         case Function::NormalizeSpace: return Value::of(normalize_space(context_string()));
         case Function::Translate: return Value::of(translate(string_arg(0), string_arg(1), string_arg(2)));
-        case Function::Boolean: return Value::of(to_boolean(evaluate(args[0], c)));
-        case Function::Not: return Value::of(!to_boolean(evaluate(args[0], c)));
+        case Function::Boolean: return Value::of(truth(args[0], c));
+        case Function::Not: return Value::of(!truth(args[0], c));
         case Function::True: return Value::of(true);
         case Function::False: return Value::of(false);
         case Function::Lang: return Value::of(lang(string_arg(0), c.node));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 
 namespace zel::path {
 
@@ -16,6 +17,8 @@ namespace {
 
 // Parents with more children than this get an index map instead of a scan.
 constexpr std::int32_t kScanLimit = 32;
+// String values of elements holding elements walked for alone before the ranges are kept.
+constexpr int kWalksBeforeRanges = 8;
 // Sorts of more nodes than this number every record of the tree once instead of comparing
 // ancestor chains.
 constexpr std::size_t kChainSortLimit = 64;
@@ -102,6 +105,13 @@ const XMLNode* next_backward(std::vector<Frame>& frames) {
     return nullptr;
 }
 
+// Records whose children hold text of an element's string value: named elements and entity
+// references (an unnamed element's text is its own value).
+bool is_walked_through(const XMLNode* r) {
+    return r->children.count > 0 &&
+           ((r->type == XML_ELEMENT_NODE && r->name[0] != '\0') || r->type == XML_ENTITY_REFERENCE_NODE);
+}
+
 // Appends the text of every record below `record` (not itself) in document order; records
 // directly below a document record are left out when they are text.
 void append_text_below(const XMLNode* record, std::string& out) {
@@ -115,7 +125,7 @@ void append_text_below(const XMLNode* record, std::string& out) {
         const XMLNode* r = f.parent->children.items[f.index++];
         if (holds_text(r)) {
             if (f.parent->type != XML_DOCUMENT_NODE) out += r->value;
-        } else if ((r->type == XML_ELEMENT_NODE || r->type == XML_ENTITY_REFERENCE_NODE) && r->children.count > 0) {
+        } else if (is_walked_through(r)) {
             frames.push_back(Frame{r, 0});
         }
     }
@@ -270,6 +280,33 @@ void Navigator::sibling_path(const Node& n, std::vector<std::pair<const XMLNode*
     std::reverse(frames.begin(), frames.end());
 }
 
+const XMLNode* Navigator::run_start(const XMLNode* record) {
+    std::vector<std::pair<const XMLNode*, std::int32_t>> path;
+    sibling_path(Node{record, nullptr, -1, Kind::Text}, path);
+    std::vector<Frame> frames;
+    for (auto& [parent, index] : path) frames.push_back(Frame{parent, index - 1});
+    const XMLNode* start = record;
+    while (const XMLNode* r = next_backward(frames)) {
+        Kind kind;
+        if (!child_kind(r, false, kind)) continue;
+        if (kind != Kind::Text) break;
+        start = r;
+    }
+    return start;
+}
+
+bool Navigator::is_node(const XMLNode* record) {
+    switch (record->type) {
+        case XML_DOCUMENT_NODE: return record->parent == nullptr;
+        case XML_ENTITY_REFERENCE_NODE:
+        case XML_DOCUMENT_TYPE_NODE: return false;
+        default: break;
+    }
+    Kind kind;
+    const XMLNode* parent = logical_parent(record);
+    return parent == nullptr || child_kind(record, parent->type == XML_DOCUMENT_NODE, kind);
+}
+
 void Navigator::following_siblings(const Node& n, std::vector<Node>& out, NodeFilter keep) {
     if (n.kind == Kind::Root || n.kind == Kind::Attribute || n.kind == Kind::Namespace) return;
     std::vector<std::pair<const XMLNode*, std::int32_t>> path;
@@ -367,14 +404,13 @@ void Navigator::attributes(const Node& n, std::vector<Node>& out, NodeFilter kee
 // nearer one hides, then the xml prefix's. xmlns="" hides the default namespace.
 void Navigator::namespaces(const Node& n, std::vector<Node>& out, NodeFilter keep) const {
     if (n.kind != Kind::Element) return;
-    std::vector<std::string_view> seen;
+    std::unordered_set<std::string_view> seen;
     for (const XMLNode* e = n.rec; e != nullptr && e->type == XML_ELEMENT_NODE; e = logical_parent(e)) {
         for (std::int32_t i = 0; i < e->attributes.count; ++i) {
             const char* name = e->attributes.items[i].name;
             if (!is_namespace_declaration(name)) continue;
             std::string_view prefix = name[5] == ':' ? std::string_view(name + 6) : std::string_view();
-            if (prefix == "xml" || std::find(seen.begin(), seen.end(), prefix) != seen.end()) continue;
-            seen.push_back(prefix);
+            if (prefix == "xml" || !seen.insert(prefix).second) continue;
             if (e->attributes.items[i].value[0] != '\0' && !push(out, keep, Node{n.rec, e, i, Kind::Namespace})) return;
         }
     }
@@ -430,17 +466,25 @@ void Navigator::element_text(const XMLNode* element, std::string& out) {
         holds_elements = child->type == XML_ENTITY_REFERENCE_NODE ||
                          (child->type == XML_ELEMENT_NODE && child->name[0] != '\0');
     }
-    if (!holds_elements) {
+    // The first few values are walked for alone: a single question (XMLGetPathNodeText, a
+    // string() of one node) should not pay for remembering a whole subtree.
+    if (!holds_elements || ++uncached_walks_ <= kWalksBeforeRanges) {
         append_text_below(element, out);
         return;
     }
+    // Many values asked for: one walk from the top element gives every element its range, in
+    // whatever order (innermost first, as ancestor:: asks) the values are wanted.
+    const XMLNode* top = element;
+    for (const XMLNode* up = logical_parent(top); up != nullptr && up->type == XML_ELEMENT_NODE && up->name[0] != '\0';
+         up = logical_parent(up))
+        top = up;
     // Pre-order: an element's range opens when its frame is pushed and closes when it is popped.
     struct Open {
         const XMLNode* parent;
         std::int32_t index;
         std::size_t start;
     };
-    std::vector<Open> frames{Open{element, 0, texts_.size()}};
+    std::vector<Open> frames{Open{top, 0, texts_.size()}};
     while (!frames.empty()) {
         Open& f = frames.back();
         if (f.index >= f.parent->children.count) {
@@ -450,7 +494,7 @@ void Navigator::element_text(const XMLNode* element, std::string& out) {
         }
         const XMLNode* r = f.parent->children.items[f.index++];
         if (holds_text(r)) texts_ += r->value;
-        else if ((r->type == XML_ELEMENT_NODE || r->type == XML_ENTITY_REFERENCE_NODE) && r->children.count > 0)
+        else if (is_walked_through(r))
             frames.push_back(Open{r, 0, texts_.size()});
     }
     const Range* built = text_ranges_.find(element);
@@ -527,18 +571,36 @@ const XMLNode* Navigator::nearest_declaring(const XMLNode* element) {
 std::string_view Navigator::resolve(const XMLNode* element, std::string_view prefix, bool& found) {
     found = true;
     if (prefix == "xml") return kXmlNamespace;
-    for (const XMLNode* d = nearest_declaring(element); d != nullptr;) {
-        for (std::int32_t i = 0; i < d->attributes.count; ++i) {
+    const XMLNode* scope = nearest_declaring(element);
+    if (scope == nullptr) {
+        found = prefix.empty();
+        return {};
+    }
+    // Every element whose nearest declaring element is `scope` sees the same bindings: each
+    // prefix is looked up once per scope, however many elements ask.
+    PointerMap<Resolved>* memo = nullptr;
+    for (auto& [known, map] : resolved_)
+        if (known == prefix) memo = &map;
+    if (memo == nullptr) memo = &resolved_.emplace_back(std::string(prefix), PointerMap<Resolved>()).second;
+    if (const Resolved* r = memo->find(scope)) {
+        found = r->found;
+        return r->uri;
+    }
+    Resolved r{{}, prefix.empty()};  // undeclared: only the default namespace, as none
+    bool declared = false;
+    for (const XMLNode* d = scope; d != nullptr && !declared;) {
+        for (std::int32_t i = 0; i < d->attributes.count && !declared; ++i) {
             const char* name = d->attributes.items[i].name;
             if (!is_namespace_declaration(name)) continue;
-            std::string_view declared = name[5] == ':' ? std::string_view(name + 6) : std::string_view();
-            if (declared == prefix) return d->attributes.items[i].value;
+            declared = (name[5] == ':' ? std::string_view(name + 6) : std::string_view()) == prefix;
+            if (declared) r = Resolved{d->attributes.items[i].value, true};
         }
         const XMLNode* up = logical_parent(d);
         d = up != nullptr && up->type == XML_ELEMENT_NODE ? nearest_declaring(up) : nullptr;
     }
-    found = prefix.empty();
-    return {};
+    memo->insert(scope, r);
+    found = r.found;
+    return r.uri;
 }
 
 namespace {
@@ -633,7 +695,15 @@ void Navigator::sort_unique(std::vector<Node>& nodes) {
         std::vector<Keyed> keyed;
         keyed.reserve(nodes.size());
         for (const Node& n : nodes) {
-            Place p = place_of(n);
+            Place p = n.kind == Kind::Namespace ? Place{n.rec, 1, 0} : place_of(n);
+            if (n.kind == Kind::Namespace) {
+                // Nearer declarations first: the owner's place in document order, reversed
+                // (no walk up to the owner per node).
+                const std::uint64_t owner = n.owner != nullptr ? ordinal(n.owner) : 0;
+                p.sub = n.owner == nullptr ? ~std::uint64_t{0}
+                                           : ((0xFFFFFFFFull - (owner & 0xFFFFFFFFull)) << 32) |
+                                                 static_cast<std::uint32_t>(n.attr);
+            }
             keyed.push_back(Keyed{n.virtual_root() ? 0 : ordinal(p.rec), p, n});
         }
         std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {

@@ -108,6 +108,11 @@ public:
     Node node_of(const XMLNode* record) const;
     // The root of the tree holding `record`.
     Node root_of(const XMLNode* record) const;
+    // The first record of the text run `record` (a record holding text) belongs to.
+    const XMLNode* run_start(const XMLNode* record);
+    // Whether a record is a node XPath sees: not empty text, text beside the document
+    // element, an entity reference or a DOCTYPE.
+    static bool is_node(const XMLNode* record);
     // XPath's parent; false for the root.
     bool parent(const Node& n, Node& out) const;
 
@@ -152,6 +157,11 @@ private:
 
     std::unordered_map<const XMLNode*, PointerMap<std::int32_t>> indexes_;
     PointerMap<const XMLNode*> declaring_;
+    struct Resolved {
+        std::string_view uri;
+        bool found = false;
+    };
+    std::vector<std::pair<std::string, PointerMap<Resolved>>> resolved_;  // per prefix, per scope
     std::vector<const XMLNode*> scratch_;
     PointerMap<std::uint64_t> ordinals_;
     // The string values of elements that hold elements, as ranges of `texts_`: one walk of
@@ -162,6 +172,7 @@ private:
     };
     PointerMap<Range> text_ranges_;
     std::string texts_;
+    int uncached_walks_ = 0;
 };
 
 }  // namespace zel::path

@@ -1,8 +1,8 @@
 // Parsing XPath 1.0: the lexical rules that tell names, operators and node types apart,
 // then one recursive descent over the tokens into a Compiled tree.
 #include "path/expression.hpp"
+#include "path/number_text.hpp"
 
-#include <charconv>
 #include <cstring>
 
 namespace zel::path {
@@ -180,11 +180,8 @@ private:
             ++at_;
             while (is_digit(peek())) ++at_;
         }
-        std::string digits = s_.substr(start, at_ - start);
-        if (digits.back() == '.') digits += '0';
-        if (digits.front() == '.') digits.insert(digits.begin(), '0');
         t.tok = Tok::Number;
-        std::from_chars(digits.data(), digits.data() + digits.size(), t.number);
+        t.number = string_to_number(std::string_view(s_).substr(start, at_ - start));  // too large: Infinity
     }
 
     const std::string& s_;
@@ -452,6 +449,7 @@ private:
         if (t.tok == Tok::NameTest) {
             s.prefix = t.prefix;
             s.local = t.text;
+            if (!t.prefix.empty() && t.prefix != "xml") out_.prefixes.emplace_back(t.prefix, t.offset);
             s.test = t.text == "*" ? (t.prefix.empty() ? Test::Any : Test::AnyLocal) : Test::Name;
             ++i_;
             return;
@@ -488,6 +486,7 @@ private:
             case Tok::Variable: {
                 Expr* e = make(Op::Variable, t.offset);
                 e->text = t.text;
+                out_.variables.emplace_back(t.text, t.offset);
                 ++i_;
                 return e;
             }
@@ -578,17 +577,23 @@ bool calls_position(const Expr* e) {
 void fold_descendant_steps(Compiled& c) {
     for (auto& node : c.nodes) {
         std::vector<Step>& steps = node->steps;
-        for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
+        std::vector<Step> folded;
+        folded.reserve(steps.size());
+        for (std::size_t i = 0; i < steps.size(); ++i) {
             const Step& any = steps[i];
-            Step& next = steps[i + 1];
-            if (any.axis != Axis::DescendantOrSelf || any.test != Test::Node || !any.predicates.empty()) continue;
-            if (next.axis != Axis::Child) continue;
+            const bool foldable = i + 1 < steps.size() && any.axis == Axis::DescendantOrSelf && any.test == Test::Node &&
+                                  any.predicates.empty() && steps[i + 1].axis == Axis::Child;
             bool positional = false;
-            for (const Expr* p : next.predicates) positional = positional || may_use_position(p);
-            if (positional) continue;
-            next.axis = Axis::Descendant;
-            steps.erase(steps.begin() + static_cast<std::ptrdiff_t>(i));
+            if (foldable)
+                for (const Expr* p : steps[i + 1].predicates) positional = positional || may_use_position(p);
+            if (foldable && !positional) {
+                folded.push_back(std::move(steps[++i]));
+                folded.back().axis = Axis::Descendant;
+            } else {
+                folded.push_back(std::move(steps[i]));
+            }
         }
+        steps.swap(folded);
     }
 }
 
