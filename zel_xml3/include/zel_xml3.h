@@ -651,7 +651,9 @@ ZEL_XML_API ZEL_XML_RESULT XMLSetNodeText(XMLNode* node, const char* text);
  * The context's tree must have its parent links (every reader, create and copy function sets
  * them). Evaluation takes no lock and changes nothing; nothing recurses on document depth.
  * Compiled once: each thread keeps its 16 most recently used expressions compiled, keyed by
- * their text, so evaluating one expression against many contexts parses it only once. */
+ * their text, so evaluating one expression against many contexts parses it only once.
+ * An expression may nest 200 levels deep (parentheses, predicates, arguments, and chains of
+ * one operator such as a | b | c each count one level a term); deeper ones give 4. */
 
 /* Type codes of XMLPathResult.type and XMLPathVariable.type. */
 #define ZEL_XML_PATH_NODE_SET 1
