@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <string_view>
@@ -90,76 +91,91 @@ bool take_text(const ParsedDocument& parsed, SourceText& source) {
     return true;
 }
 
-// The default form of a record whose source it may equal, or false when the source cannot
-// be its default form (the source then stays). Values are compared unescaped: a source that
-// needed no escape is its default form exactly when it equals the value as the writer would
-// put it, and one that held a reference differs from it.
+// Reads a span of the text from its start, matching expected bytes in place.
+class SpanReader {
+public:
+    SpanReader(const std::string& text, Span span) : at_(text.data() + span.begin), end_(text.data() + span.end) {}
+
+    bool bytes(const char* expected, std::size_t len) {
+        if (static_cast<std::size_t>(end_ - at_) < len || std::memcmp(at_, expected, len) != 0) return false;
+        at_ += len;
+        return true;
+    }
+    template <std::size_t kSize>
+    bool literal(const char (&expected)[kSize]) {
+        return bytes(expected, kSize - 1);
+    }
+    bool string(const char* expected) { return bytes(expected, std::strlen(expected)); }
+    // `value` with each line feed written as the document's line end.
+    bool lines(const char* value, bool crlf) {
+        if (!crlf) return string(value);
+        for (const char* line_feed; (line_feed = std::strchr(value, '\n')) != nullptr; value = line_feed + 1)
+            if (!bytes(value, static_cast<std::size_t>(line_feed - value)) || !literal("\r\n")) return false;
+        return string(value);
+    }
+    bool done() const { return at_ == end_; }
+
+private:
+    const char* at_;
+    const char* end_;
+};
+
+// Whether a record's source is its default form, compared in place. Values are compared
+// unescaped: a source that needed no escape is its default form exactly when it equals the
+// value as the writer would put it, and one that held a reference differs from it.
 class DefaultForm {
 public:
     explicit DefaultForm(bool crlf) : crlf_(crlf) {}
 
-    bool of(const RawRecord& entry, const std::string& text) {
+    bool of(const RawRecord& entry, const std::string& text) const {
         const XMLNode* record = entry.record;
-        out_.clear();
+        SpanReader source(text, entry.open);
         switch (record->type) {
         case XML_TEXT_NODE:
-            if (std::strpbrk(record->value, "&<>\r") != nullptr) return false;
-            lines(record->value);
-            break;
+            return std::strpbrk(record->value, "&<>\r") == nullptr && source.lines(record->value, crlf_) &&
+                   source.done();
         case XML_COMMENT_NODE:
-            out_ += "<!--";
-            lines(record->value);
-            out_ += "-->";
-            break;
+            return source.literal("<!--") && source.lines(record->value, crlf_) && source.literal("-->") &&
+                   source.done();
         case XML_PROCESSING_INSTRUCTION_NODE:
-            out_ += std::string("<?") + tree::whole_name(record);
-            if (record->value[0] != '\0') out_ += ' ';
-            lines(record->value);
-            out_ += "?>";
-            break;
+            return source.literal("<?") && source.bytes(tree::whole_name(record), tree::whole_name_length(record)) &&
+                   (record->value[0] == '\0' || source.literal(" ")) && source.lines(record->value, crlf_) &&
+                   source.literal("?>") && source.done();
         case XML_CDATA_SECTION_NODE:
-            out_ += "<![CDATA[";
-            lines(record->value);
-            out_ += "]]>";
-            break;
+            return source.literal("<![CDATA[") && source.lines(record->value, crlf_) && source.literal("]]>") &&
+                   source.done();
         default:
             return false;
         }
-        return text.compare(entry.open.begin, entry.open.size(), out_) == 0;
     }
 
     // The start tag alone: an element's default start tag ends in "/>" exactly when it
     // has no children.
-    bool start_tag(const RawRecord& entry, const std::string& text) {
+    bool start_tag(const RawRecord& entry, const std::string& text) const {
         const XMLNode* record = entry.record;
         bool empty = record->children.count == 0;
         if (entry.empty_tag != empty) return false;  // <a></a> is not the default form
-        out_.clear();
-        out_ += std::string("<") + tree::whole_name(record);
+        SpanReader source(text, entry.open);
+        if (!source.literal("<") || !source.bytes(tree::whole_name(record), tree::whole_name_length(record)))
+            return false;
         for (int32_t i = 0; i < record->attributes.count; ++i) {
             const XMLAttr& attr = record->attributes.items[i];
-            if (std::strpbrk(attr.value, "&<\"\t\n\r") != nullptr) return false;
-            out_ += std::string(" ") + attr.name + "=\"" + attr.value + "\"";
+            if (!source.literal(" ") || !source.string(attr.name) || !source.literal("=\"") ||
+                !source.string(attr.value) || !source.literal("\"") || std::strpbrk(attr.value, "&<\"\t\n\r") != nullptr)
+                return false;
         }
-        out_ += empty ? "/>" : ">";
-        return text.compare(entry.open.begin, entry.open.size(), out_) == 0;
+        return (empty ? source.literal("/>") : source.literal(">")) && source.done();
     }
 
-    bool end_tag(const RawRecord& entry, const std::string& text) {
-        out_ = std::string("</") + tree::whole_name(entry.record) + ">";
-        return text.compare(entry.close.begin, entry.close.size(), out_) == 0;
+    bool end_tag(const RawRecord& entry, const std::string& text) const {
+        SpanReader source(text, entry.close);
+        return source.literal("</") &&
+               source.bytes(tree::whole_name(entry.record), tree::whole_name_length(entry.record)) &&
+               source.literal(">") && source.done();
     }
 
 private:
-    void lines(const char* value) {
-        for (const char* at = value; *at != '\0'; ++at) {
-            if (*at == '\n' && crlf_) out_ += '\r';
-            out_ += *at;
-        }
-    }
-
     bool crlf_;
-    std::string out_;
 };
 
 // Text as the parser reads it: the predefined entities and character references resolved,
@@ -214,7 +230,10 @@ public:
     bool run();
 
 private:
-    bool at(const char* literal) const { return t_.compare(pos_, std::strlen(literal), literal) == 0; }
+    template <std::size_t kSize>
+    bool at(const char (&literal)[kSize]) const {
+        return pos_ <= t_.size() && t_.size() - pos_ >= kSize - 1 && std::memcmp(t_.data() + pos_, literal, kSize - 1) == 0;
+    }
     std::size_t find(const char* literal, std::size_t from) const { return t_.find(literal, from); }
     void skip_spaces() {
         while (pos_ < t_.size() && is_space(t_[pos_])) ++pos_;
@@ -229,12 +248,13 @@ private:
         return true;
     }
     // From the opening at pos_ to just past `close`.
-    bool whole(const char* open, const char* close, const XMLNode* record) {
+    template <std::size_t kOpen, std::size_t kClose>
+    bool whole(const char (&open)[kOpen], const char (&close)[kClose], const XMLNode* record) {
         if (!at(open)) return false;
-        std::size_t end = find(close, pos_ + std::strlen(open));
+        std::size_t end = find(close, pos_ + kOpen - 1);
         if (end == std::string::npos) return false;
-        keep(record, pos_, end + std::strlen(close));
-        pos_ = end + std::strlen(close);
+        keep(record, pos_, end + kClose - 1);
+        pos_ = end + kClose - 1;
         return true;
     }
     static RawRecord entry(const XMLNode* record, std::size_t begin, std::size_t end) {
@@ -285,9 +305,11 @@ bool Scanner::declaration() {
 bool Scanner::run() {
     if (!declaration()) return false;
     const auto& events = *parsed_.events;
-    for (std::size_t i = 0; i < events.size(); ++i) {
+    std::size_t i = 0;
+    for (auto it = events.begin(); it != events.end(); ++it, ++i) {
         if (open_.empty() && !between_top_level(i)) return false;
-        if (!event(events[i], i + 1 < events.size() ? &events[i + 1] : nullptr)) return false;
+        auto next = std::next(it);
+        if (!event(*it, next != events.end() ? &*next : nullptr)) return false;
     }
     return between_top_level(events.size()) && pos_ == t_.size() && open_.empty();
 }
@@ -331,7 +353,7 @@ bool Scanner::start_tag(XMLNode* record, bool empty) {
     for (;;) {
         std::size_t piece = pos_;
         skip_spaces();
-        if (at(">") || at("/>")) {
+        if (pos_ < t_.size() && (t_[pos_] == '>' || t_[pos_] == '/')) {
             pos_ = piece;
             break;
         }
@@ -347,8 +369,6 @@ bool Scanner::start_tag(XMLNode* record, bool empty) {
     }
     std::size_t count = source_.attributes.size() - first;
     if (count != static_cast<std::size_t>(record->attributes.count)) return false;
-    for (std::size_t k = 0; k < count; ++k)
-        source_.attributes[first + k].fingerprint = attribute_fingerprint(record->attributes.items[k]);
     skip_spaces();
     if (!(empty ? at("/>") : at(">"))) return false;
     pos_ += empty ? 2 : 1;
@@ -361,6 +381,9 @@ bool Scanner::start_tag(XMLNode* record, bool empty) {
         source_.attributes.resize(first);
         raw.attribute_count = 0;
         raw.start_default = true;
+    } else {
+        for (std::size_t k = 0; k < count; ++k)
+            source_.attributes[first + k].fingerprint = attribute_fingerprint(record->attributes.items[k]);
     }
     if (!empty)
         open_.push_back(raw);
