@@ -59,7 +59,7 @@ int cmd_check(const Args& args) {
     if (args.words.empty()) return fail(kUsage, "check needs at least one FILE (see zelxml check --help)");
     int worst = kOk;
     for (const std::string& path : args.words) {
-        Tree tree;
+        Tree tree(Tree::freed);
         ReadOptions options = read_options(args);
         options.valid = args.valid;
         options.closing_line = false;  // the problem lines say it

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,20 @@ bool read_all(int fd, std::string& bytes) {
 
 }  // namespace
 
+Tree::~Tree() {
+    constexpr int32_t kLeftAtExit = 200000;  // records; smaller trees free in a few milliseconds
+    if (lifetime_ == freed || records_ < kLeftAtExit) {
+        XMLFreeRootNode(root_);
+        return;
+    }
+    static auto* left = new std::vector<XMLNode*>;  // never destroyed: it keeps the trees reachable
+    try {
+        left->push_back(root_);
+    } catch (const std::bad_alloc&) {
+        XMLFreeRootNode(root_);
+    }
+}
+
 int read_document(const std::string& path, Tree& tree, const ReadOptions& options, ReadReport& report) {
     if (tree.root() == nullptr) return fail(kIoError, "out of memory");
     const bool from_stdin = path == "-";
@@ -90,10 +105,12 @@ int read_document(const std::string& path, Tree& tree, const ReadOptions& option
     XMLParseCallbacks callbacks = progress_callbacks(listener.drawing);
     callbacks.errorCallback = on_problem;
     callbacks.userData = &listener;
+    int32_t records = 0;
     const XMLReadOptions read_options{ZEL_XML_KEEP_ALL | (options.valid ? ZEL_XML_VALIDATE : 0u), &callbacks};
     const ZEL_XML_RESULT result = from_stdin
-                                      ? XMLReadBuffer(bytes.data(), bytes.size(), tree.root(), &read_options, nullptr)
-                                      : XMLReadFile(path.c_str(), tree.root(), &read_options, nullptr);
+                                      ? XMLReadBuffer(bytes.data(), bytes.size(), tree.root(), &read_options, &records)
+                                      : XMLReadFile(path.c_str(), tree.root(), &read_options, &records);
+    tree.set_records(records);
     progress_finish(listener.drawing);
 
     if (result == ZEL_XML_OK) return report.failed ? kDocumentError : kOk;
