@@ -48,7 +48,7 @@ XMLNode* DocumentBuilder::add(int32_t type, const XMLCh* name, const char* value
 void DocumentBuilder::end_run() {
     if (run_.empty()) return;
     run_.end_piece();
-    log(SourceEvent::text, add(XML_TEXT_NODE, nullptr, run_.text(), run_.size()));
+    add(XML_TEXT_NODE, nullptr, run_.text(), run_.size());
     run_.clear();
 }
 
@@ -60,7 +60,7 @@ void DocumentBuilder::docCharacters(const XMLCh* chars, XMLSize_t length, bool c
     }
     end_run();
     const char* text = value_.convert(chars, length);
-    log(SourceEvent::cdata, add(XML_CDATA_SECTION_NODE, nullptr, text, value_.size()));
+    add(XML_CDATA_SECTION_NODE, nullptr, text, value_.size());
 }
 
 // Only inside the document element: the parser does not pass on white space outside it,
@@ -72,13 +72,13 @@ void DocumentBuilder::ignorableWhitespace(const XMLCh* chars, XMLSize_t length, 
 void DocumentBuilder::docComment(const XMLCh* comment) {
     end_run();
     const char* text = value_.convert(comment);
-    log(SourceEvent::comment, add(XML_COMMENT_NODE, nullptr, text, value_.size()));
+    add(XML_COMMENT_NODE, nullptr, text, value_.size());
 }
 
 void DocumentBuilder::docPI(const XMLCh* target, const XMLCh* data) {
     end_run();
     const char* text = value_.convert(data);
-    log(SourceEvent::pi, add(XML_PROCESSING_INSTRUCTION_NODE, target, text, value_.size()));
+    add(XML_PROCESSING_INSTRUCTION_NODE, target, text, value_.size());
 }
 
 void DocumentBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned int, const XMLCh*,
@@ -91,7 +91,6 @@ void DocumentBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned
     memory_.charge(tree::record_cost(0));
     XMLNode* element = elements_.append_to(frames_.back(), name, name_.size());
     ++records_;
-    log(isEmpty ? SourceEvent::empty_tag : SourceEvent::start_tag, element);
     if (!isEmpty)
         frames_.push_back(element);
     else if (progress_.wanted())
@@ -101,7 +100,6 @@ void DocumentBuilder::startElement(const xercesc::XMLElementDecl& decl, unsigned
 void DocumentBuilder::endElement(const xercesc::XMLElementDecl&, unsigned int, bool, const XMLCh*) {
     end_run();
     XMLNode* element = frames_.back();
-    log(SourceEvent::end_tag, element);
     frames_.pop_back();
     if (progress_.wanted()) progress_.element_end(tree::whole_name(element), records_);
 }
@@ -109,15 +107,12 @@ void DocumentBuilder::endElement(const xercesc::XMLElementDecl&, unsigned int, b
 void DocumentBuilder::startEntityReference(const xercesc::XMLEntityDecl& entDecl) {
     end_run();
     XMLNode* reference = add(XML_ENTITY_REFERENCE_NODE, entDecl.getName(), nullptr, 0);
-    log(SourceEvent::entity_reference, reference);
     frames_.push_back(reference);
-    ++entity_depth_;
 }
 
 void DocumentBuilder::endEntityReference(const xercesc::XMLEntityDecl&) {
     end_run();
     frames_.pop_back();
-    --entity_depth_;
 }
 
 void DocumentBuilder::declaration_attribute(const char* name, const XMLCh* value) {
@@ -132,7 +127,7 @@ void DocumentBuilder::declaration_attribute(const char* name, const XMLCh* value
 void DocumentBuilder::XMLDecl(const XMLCh* version, const XMLCh* encoding, const XMLCh* standalone,
                               const XMLCh* readerEncoding) {
     // Only the document's own declaration: an external entity's text declaration comes here too.
-    if (frames_.size() > 1 || !events_.empty()) return;
+    if (frames_.size() > 1 || records_ > 0) return;
     declaration_attribute("version", version);
     declaration_attribute("encoding", encoding);
     declaration_attribute("standalone", standalone);

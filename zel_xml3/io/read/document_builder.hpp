@@ -1,14 +1,12 @@
 // The records of a document read whole (ZEL_XML_KEEP_ALL), built from the scanner's events:
 // the declaration, comments, processing instructions, every piece of text, CDATA sections
 // and entity references, elements with only the attributes written in the document, in
-// document order. The events of the document proper (not of entity text) are logged in
-// order, so that the source scan can find each record's source text afterwards.
+// document order, which the source scan then walks to find each record's source text.
 #pragma once
 
 #include "io/build/element_maker.hpp"
 #include "io/build/text_run.hpp"
 #include "io/parser/safety.hpp"
-#include "io/source/source_scan.hpp"
 #include "sax/callback_reporter.hpp"
 #include "text/utf.hpp"
 #include "zel_xml3.h"
@@ -22,8 +20,6 @@
 
 namespace zel::read {
 
-using source::SourceEvent;
-
 class DocumentBuilder : public xercesc::XMLDocumentHandler {
 public:
     // `document` (prepared as a document record) receives everything; records are charged to
@@ -32,7 +28,6 @@ public:
         : memory_(memory), progress_(progress), frames_{document}, run_(memory),
           elements_(memory, build::LongNames::kept) {}
 
-    const source::SourceEvents& events() const { return events_; }
     // The encoding the parser read the document in, from its declaration; empty without one.
     const std::u16string& declared_reader_encoding() const { return reader_encoding_; }
     int32_t records() const { return records_; }
@@ -61,21 +56,14 @@ public:
 
 private:
     XMLNode* add(int32_t type, const XMLCh* name, const char* value, std::size_t value_len);
-    void log(SourceEvent::Kind kind, XMLNode* record) {
-        if (entity_depth_ != 0) return;
-        memory_.charge(sizeof(SourceEvent));
-        events_.push_back(SourceEvent{kind, record});
-    }
     void end_run();
     void declaration_attribute(const char* name, const XMLCh* value);
 
     parser::MemoryBudget& memory_;
     sax::ProgressReporter& progress_;
     std::vector<XMLNode*> frames_;  // the document record, then open elements and entity references
-    source::SourceEvents events_;
     std::u16string reader_encoding_;
     build::TextRun run_;  // character data since the last other event
-    std::size_t entity_depth_ = 0;
     int32_t records_ = 0;
     build::ElementMaker elements_;
     text::Utf8Buffer name_;

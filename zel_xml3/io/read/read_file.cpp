@@ -57,8 +57,8 @@ ZEL_XML_RESULT keep_all(const Input& input, XMLNode* root, const XMLReadOptions&
         set_last_error("the document is not well formed (see the error callback)");
         return ZEL_XML_ERROR;
     }
-    zel::source::ParsedDocument parsed{input.bytes, input.length, builder.declared_reader_encoding(),
-                                       &builder.events(), root, first_child, input.owned};
+    zel::source::ParsedDocument parsed{input.bytes, input.length, builder.declared_reader_encoding(), root,
+                                       first_child, input.owned};
     zel::source::attach(root, zel::source::scan_source(parsed));
     return ZEL_XML_OK;
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <limits>
 #include <new>
 #include <string_view>
@@ -221,7 +220,8 @@ std::string decode_text(const std::string& raw) {
     return out;
 }
 
-// Walks the text along the events. Every method returns false at the first disagreement.
+// Walks the text along the records, in document order. Every method returns false at the
+// first disagreement.
 class Scanner {
 public:
     Scanner(const ParsedDocument& parsed, SourceText& source)
@@ -266,22 +266,29 @@ private:
         if (!form_.of(raw, t_)) source_.records.push_back(raw);
     }
 
-    bool event(const SourceEvent& event, const SourceEvent* next);
-    bool start_tag(XMLNode* record, bool empty);
+    bool element_content();
+    bool construct(XMLNode* record, const XMLNode* next_sibling);
+    bool start_tag(XMLNode* record);
     bool end_tag();
-    bool text(XMLNode* record, const SourceEvent* next);
+    bool text(XMLNode* record, const XMLNode* next_sibling);
     bool split_at_skipped_references(XMLNode* record, std::size_t begin, std::size_t end);
-    bool between_top_level(std::size_t before_event);
-    bool doctype(std::size_t before_event);
-    void insert_top_level(XMLNode* record, std::size_t before_event);
+    bool between_top_level(const XMLNode* before);
+    bool doctype(const XMLNode* before);
+    void insert_top_level(XMLNode* record, const XMLNode* before);
     bool declaration();
+
+    // An element whose end tag is to come, and the index of its next child to scan.
+    struct Open {
+        RawRecord raw;
+        int32_t next;
+    };
 
     const ParsedDocument& parsed_;
     SourceText& source_;
     const std::string& t_;
     std::size_t pos_ = 0;
     DefaultForm form_;
-    std::vector<RawRecord> open_;  // the elements whose end tag is to come
+    std::vector<Open> open_;
 };
 
 // The document record's entry is always kept: an empty span says it had no declaration.
@@ -304,46 +311,63 @@ bool Scanner::declaration() {
 
 bool Scanner::run() {
     if (!declaration()) return false;
-    const auto& events = *parsed_.events;
-    std::size_t i = 0;
-    for (auto it = events.begin(); it != events.end(); ++it, ++i) {
-        if (open_.empty() && !between_top_level(i)) return false;
-        auto next = std::next(it);
-        if (!event(*it, next != events.end() ? &*next : nullptr)) return false;
+    XMLNode* document = parsed_.document;
+    for (int32_t i = parsed_.first_child; i < document->children.count; ++i) {
+        XMLNode* child = document->children.items[i];
+        int32_t before = document->children.count;
+        if (!between_top_level(child)) return false;
+        i += document->children.count - before;  // what it put before the child
+        if (!construct(child, nullptr)) return false;
+        if (!element_content()) return false;
     }
-    return between_top_level(events.size()) && pos_ == t_.size() && open_.empty();
+    return between_top_level(nullptr) && pos_ == t_.size();
 }
 
-bool Scanner::event(const SourceEvent& event, const SourceEvent* next) {
-    switch (event.kind()) {
-    case SourceEvent::start_tag:
-    case SourceEvent::empty_tag:
-        return start_tag(event.record(), event.kind() == SourceEvent::empty_tag);
-    case SourceEvent::end_tag:
-        return end_tag();
-    case SourceEvent::text:
-        return text(event.record(), next);
-    case SourceEvent::cdata:
-        return whole("<![CDATA[", "]]>", event.record());
-    case SourceEvent::comment:
-        return whole("<!--", "-->", event.record());
-    case SourceEvent::pi:
-        return whole("<?", "?>", event.record());
-    case SourceEvent::entity_reference: {
-        std::size_t begin = pos_;
+// The content of the element construct() opened, if it did, to its end tag. Never recurses:
+// open_ holds the elements whose end tag is to come.
+bool Scanner::element_content() {
+    while (!open_.empty()) {
+        std::size_t top = open_.size() - 1;
+        const XMLNode* element = open_[top].raw.record;
+        int32_t next = open_[top].next;
+        int32_t count = element->children.count;
+        if (next == count) {
+            if (!end_tag()) return false;
+            continue;
+        }
+        XMLNode* child = element->children.items[next];
+        if (!construct(child, next + 1 < count ? element->children.items[next + 1] : nullptr)) return false;
+        open_[top].next = next + 1 + (element->children.count - count);  // a text split into pieces
+    }
+    return true;
+}
+
+// The construct `record` was made from; an element's start tag only.
+bool Scanner::construct(XMLNode* record, const XMLNode* next_sibling) {
+    switch (record->type) {
+    case XML_ELEMENT_NODE:
+        return start_tag(record);
+    case XML_TEXT_NODE:
+        return text(record, next_sibling);
+    case XML_CDATA_SECTION_NODE:
+        return whole("<![CDATA[", "]]>", record);
+    case XML_COMMENT_NODE:
+        return whole("<!--", "-->", record);
+    case XML_PROCESSING_INSTRUCTION_NODE:
+        return whole("<?", "?>", record);
+    case XML_ENTITY_REFERENCE_NODE:  // always in its default form; its expansion is not in the text
         if (!at("&")) return false;
         ++pos_;
-        if (!name_here(event.record()) || !at(";")) return false;
-        ++pos_;  // always in its default form
-        (void)begin;
+        if (!name_here(record) || !at(";")) return false;
+        ++pos_;
         return true;
+    default:
+        return false;
     }
-    }
-    return false;
 }
 
 // `<name`, then each attribute with the white space before it, then what closes the tag.
-bool Scanner::start_tag(XMLNode* record, bool empty) {
+bool Scanner::start_tag(XMLNode* record) {
     std::size_t begin = pos_;
     if (!at("<")) return false;
     ++pos_;
@@ -370,7 +394,8 @@ bool Scanner::start_tag(XMLNode* record, bool empty) {
     std::size_t count = source_.attributes.size() - first;
     if (count != static_cast<std::size_t>(record->attributes.count)) return false;
     skip_spaces();
-    if (!(empty ? at("/>") : at(">"))) return false;
+    const bool empty = at("/>");
+    if (empty ? record->children.count != 0 : !at(">")) return false;
     pos_ += empty ? 2 : 1;
     RawRecord raw = entry(record, begin, pos_);
     raw.name_end = static_cast<std::uint32_t>(name_end);
@@ -386,7 +411,7 @@ bool Scanner::start_tag(XMLNode* record, bool empty) {
             source_.attributes[first + k].fingerprint = attribute_fingerprint(record->attributes.items[k]);
     }
     if (!empty)
-        open_.push_back(raw);
+        open_.push_back(Open{raw, 0});
     else if (!raw.start_default)
         source_.records.push_back(raw);
     return true;
@@ -397,7 +422,7 @@ bool Scanner::end_tag() {
     if (open_.empty() || !at("</")) return false;
     std::size_t end = t_.find('>', pos_);
     if (end == std::string::npos) return false;
-    RawRecord raw = open_.back();
+    RawRecord raw = open_.back().raw;
     open_.pop_back();
     raw.close = span(pos_, end + 1);
     if (!raw.start_default || !form_.end_tag(raw, t_)) source_.records.push_back(raw);
@@ -405,12 +430,12 @@ bool Scanner::end_tag() {
     return true;
 }
 
-// Up to the next markup, or to the reference of the entity the next event opens.
-bool Scanner::text(XMLNode* record, const SourceEvent* next) {
+// Up to the next markup, or to the reference of the entity the next sibling is.
+bool Scanner::text(XMLNode* record, const XMLNode* next_sibling) {
     std::size_t end = t_.find('<', pos_);
     if (end == std::string::npos) end = t_.size();
-    if (next != nullptr && next->kind() == SourceEvent::entity_reference) {
-        std::string reference = std::string("&") + tree::whole_name(next->record()) + ";";
+    if (next_sibling != nullptr && next_sibling->type == XML_ENTITY_REFERENCE_NODE) {
+        std::string reference = std::string("&") + tree::whole_name(next_sibling) + ";";
         end = std::min(end, t_.find(reference, pos_));
     }
     if (end == pos_ || end == std::string::npos) return false;
@@ -483,10 +508,9 @@ bool Scanner::split_at_skipped_references(XMLNode* record, std::size_t begin, st
     return true;
 }
 
-// White space and the DOCTYPE between the document's children, which no event reports: each
-// a record of its own, put before the document's child made for event `before_event` (or
-// last).
-bool Scanner::between_top_level(std::size_t before_event) {
+// White space and the DOCTYPE between the document's children, which the parse does not
+// report: each a record of its own, put before the document's child `before` (null: last).
+bool Scanner::between_top_level(const XMLNode* before) {
     for (;;) {
         std::size_t begin = pos_;
         skip_spaces();
@@ -494,31 +518,30 @@ bool Scanner::between_top_level(std::size_t before_event) {
             std::string value = decode_text(t_.substr(begin, pos_ - begin));  // line ends as the parser reads them
             XMLNode* space = tree::new_node_with_value(XML_TEXT_NODE, value.data(), value.size());
             if (space == nullptr) throw std::bad_alloc();
-            insert_top_level(space, before_event);
+            insert_top_level(space, before);
             keep(space, begin, pos_);
         }
         if (!at("<!DOCTYPE")) return true;
-        if (!doctype(before_event)) return false;
+        if (!doctype(before)) return false;
     }
 }
 
-void Scanner::insert_top_level(XMLNode* record, std::size_t before_event) {
+void Scanner::insert_top_level(XMLNode* record, const XMLNode* before) {
     XMLNode* document = parsed_.document;
     if (!tree::append_child(document, record)) {
         tree::free_node(record);
         throw std::bad_alloc();
     }
     record->parent = document;
-    const auto& events = *parsed_.events;
     XMLNode** items = document->children.items;
     int32_t count = document->children.count;
-    if (before_event < events.size()) {
-        XMLNode** at_child = std::find(items + parsed_.first_child, items + count - 1, events[before_event].record());
+    if (before != nullptr) {
+        XMLNode** at_child = std::find(items + parsed_.first_child, items + count - 1, before);
         std::rotate(at_child, items + count - 1, items + count);
     }
 }
 
-bool Scanner::doctype(std::size_t before_event) {
+bool Scanner::doctype(const XMLNode* before) {
     std::size_t begin = pos_;
     pos_ += 9;
     skip_spaces();
@@ -597,7 +620,7 @@ bool Scanner::doctype(std::size_t before_event) {
             tree::free_node(doctype);
             throw std::bad_alloc();
         }
-    insert_top_level(doctype, before_event);
+    insert_top_level(doctype, before);
     source_.records.push_back(entry(doctype, begin, pos_));
     return true;
 }
