@@ -94,7 +94,7 @@ Value Evaluator::evaluate(const Expr* e, const Context& c) {
         }
         case Op::Filter: {
             Value v = node_set(e->left, c);
-            filter(e->predicates, v.nodes);
+            filter(e->predicates, 0, v.nodes);
             return v;
         }
     }
@@ -303,15 +303,40 @@ std::size_t leading_position(const Step& s) {
 
 }  // namespace
 
+// The walks of the forward axes that take predicates as they go (their walks hold no state a
+// nested evaluation could disturb).
+std::size_t Evaluator::walk_predicates(const Step& s) const {
+    const bool forward = s.axis == Axis::Child || s.axis == Axis::Descendant || s.axis == Axis::DescendantOrSelf;
+    return forward ? s.walk_predicates : 0;
+}
+
+bool Evaluator::WalkTest::keep(const Node& n, const void* data) {
+    const auto* test = static_cast<const WalkTest*>(data);
+    if (!test->matcher->matches(n)) return false;
+    for (std::size_t i = 0; i < test->predicates; ++i)
+        if (!test->evaluator->passes(test->matcher->step->predicates[i], n)) return false;
+    return true;
+}
+
+NodeFilter Evaluator::walk_filter(const Step& s, const Matcher& m, WalkTest& test) {
+    test = WalkTest{&m, this, walk_predicates(s)};
+    if (test.predicates == 0) {
+        NodeFilter keep{&Matcher::keep, &m};
+        keep.limit = leading_position(s);
+        return keep;
+    }
+    return NodeFilter{&WalkTest::keep, &test};
+}
+
 void Evaluator::step(const Step& s, std::vector<Node>& nodes, bool& flat) {
     const Matcher m = matcher(s);
-    NodeFilter keep{&Matcher::keep, &m};
-    keep.limit = leading_position(s);
+    WalkTest test;
+    const NodeFilter keep = walk_filter(s, m, test);
     std::vector<Node> out, found;
     for (const Node& n : nodes) {
         found.clear();
         axis(s, n, found, keep);
-        if (!s.predicates.empty()) filter(s.predicates, found);
+        if (s.predicates.size() > test.predicates) filter(s.predicates, test.predicates, found);
         if (is_reverse(s.axis)) out.insert(out.end(), found.rbegin(), found.rend());
         else out.insert(out.end(), found.begin(), found.end());
     }
@@ -333,13 +358,14 @@ bool Evaluator::exists(const Expr* e, const Context& c) {
     for (std::size_t i = 0; i + 1 < e->steps.size() && !nodes.empty(); ++i) step(e->steps[i], nodes, flat);
     const Step& last = e->steps.back();
     const Matcher m = matcher(last);
-    NodeFilter keep{&Matcher::keep, &m};
-    keep.limit = last.predicates.empty() ? 1 : leading_position(last);
+    WalkTest test;
+    NodeFilter keep = walk_filter(last, m, test);
+    if (last.predicates.size() == test.predicates) keep.limit = 1;
     std::vector<Node> found;
     for (const Node& n : nodes) {
         found.clear();
         axis(last, n, found, keep);
-        if (!last.predicates.empty()) filter(last.predicates, found);
+        if (last.predicates.size() > test.predicates) filter(last.predicates, test.predicates, found);
         if (!found.empty()) return true;
     }
     return false;
@@ -349,9 +375,15 @@ bool Evaluator::truth(const Expr* e, const Context& c) {
     return e->op == Op::Path ? exists(e, c) : to_boolean(evaluate(e, c));
 }
 
-void Evaluator::filter(const std::vector<const Expr*>& predicates, std::vector<Node>& nodes) {
+bool Evaluator::passes(const Expr* p, const Node& n) {
+    const Context at{n, 1, 1};
+    return p->op == Op::Path ? exists(p, at) : to_boolean(evaluate(p, at));
+}
+
+void Evaluator::filter(const std::vector<const Expr*>& predicates, std::size_t first, std::vector<Node>& nodes) {
     std::vector<Node> kept;
-    for (const Expr* p : predicates) {
+    for (std::size_t k = first; k < predicates.size(); ++k) {
+        const Expr* p = predicates[k];
         if (nodes.empty()) return;
         kept.clear();
         const std::size_t size = nodes.size();

@@ -114,7 +114,19 @@ private:
     bool exists(const Expr* path, const Context& c);
     // boolean() of an expression, a path's asked only whether it selects anything.
     bool truth(const Expr* e, const Context& c);
-    void filter(const std::vector<const Expr*>& predicates, std::vector<Node>& nodes);
+    // Applies predicates[first...] to `nodes`, in order.
+    void filter(const std::vector<const Expr*>& predicates, std::size_t first, std::vector<Node>& nodes);
+    // Whether `n` passes the predicate `p`, whose value does not depend on position.
+    bool passes(const Expr* p, const Node& n);
+    // The filter for a walk of step `s`: its node test, and the predicates the walk tests.
+    struct WalkTest {
+        const Matcher* matcher = nullptr;
+        Evaluator* evaluator = nullptr;
+        std::size_t predicates = 0;
+        static bool keep(const Node& n, const void* data);
+    };
+    NodeFilter walk_filter(const Step& s, const Matcher& m, WalkTest& test);
+    std::size_t walk_predicates(const Step& s) const;
     Value id(const Value& arg, const Context& c);
     bool lang(const std::string& wanted, const Node& n);
 

@@ -46,6 +46,9 @@ struct Step {
     bool has_target = false;  // processing-instruction('target')
     std::vector<const Expr*> predicates;
     std::size_t offset = 0;
+    // How many leading predicates do not depend on position: tested on each node as a
+    // forward walk finds it, so no node-set of every candidate is built.
+    std::size_t walk_predicates = 0;
 };
 
 enum class Op : std::uint8_t {

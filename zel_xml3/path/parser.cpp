@@ -617,6 +617,10 @@ std::shared_ptr<const Compiled> compile(const std::string& text) {
     Parser parser(Lexer(text).run(), *c);
     c->top = parser.parse();
     fold_descendant_steps(*c);
+    for (auto& node : c->nodes)
+        for (Step& s : node->steps)
+            while (s.walk_predicates < s.predicates.size() && !may_use_position(s.predicates[s.walk_predicates]))
+                ++s.walk_predicates;
     return c;
 }
 
