@@ -76,9 +76,11 @@ bool written_type(int32_t type) {
            type == XML_COMMENT_NODE || type == XML_DOCUMENT_TYPE_NODE || type == XML_DOCUMENT_NODE;
 }
 
+// `Out` is the encoder's type: Utf8Encoder, whose calls are inlined, or any Encoder.
+template <typename Out>
 class RecordWriter {
 public:
-    RecordWriter(const RecordLayout& layout, Encoder& out)
+    RecordWriter(const RecordLayout& layout, Out& out)
         : layout_(layout), out_(out), newline_(layout.crlf ? "\r\n" : "\n") {}
 
     void run(const XMLNode* root) {
@@ -471,7 +473,7 @@ private:
     }
 
     const RecordLayout& layout_;
-    Encoder& out_;
+    Out& out_;
     const std::string_view newline_;
     std::vector<Frame> stack_;
     std::vector<bool> used_;
@@ -482,8 +484,11 @@ private:
 }  // namespace
 
 void write_records(const XMLNode* root, const RecordLayout& layout, Encoder& out) {
-    RecordWriter writer(layout, out);
-    writer.run(root);
+    if (auto* utf8 = dynamic_cast<Utf8Encoder*>(&out)) {
+        RecordWriter<Utf8Encoder>(layout, *utf8).run(root);
+        return;
+    }
+    RecordWriter<Encoder>(layout, out).run(root);
 }
 
 }  // namespace zel::write
