@@ -17,6 +17,8 @@
 #include <new>
 #include <string>
 
+#include <sys/stat.h>
+
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -105,7 +107,14 @@ bool load(const char* path, std::string& bytes) {
         set_last_error(std::string(path) + ": cannot open: " + std::strerror(errno));
         return false;
     }
-    char chunk[64 * 1024];
+    // A regular file is read straight into a string of its size: growing the string as the
+    // bytes come would copy them several times and touch twice the memory.
+    struct stat st;
+    if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    }
+    char chunk[64 * 1024];  // what is left: all of a pipe or a device, or what a file gained
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
     bool failed = std::ferror(file) != 0;
