@@ -6,6 +6,7 @@
 #include <new>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/validators/DTD/DTDElementDecl.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -71,10 +72,17 @@ ParserSafety::ParserSafety(std::uint64_t input_size)
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
 }
 
+void ReadParser::Parser::doctypeDecl(const xercesc::DTDElementDecl& decl, const XMLCh* publicId,
+                                     const XMLCh* systemId, bool hasIntSubset, bool hasExtSubset) {
+    if (listener != nullptr) listener->doctype(decl.getFullName());
+    SAXParser::doctypeDecl(decl, publicId, systemId, hasIntSubset, hasExtSubset);
+}
+
 void ReadParser::parse(xercesc::SAXParser::ValSchemes scheme, const ReadHandlers& handlers,
                        const DocumentInput& input) {
     safety_.configure(parser_, scheme, handlers.errors);
     if (handlers.dtd != nullptr) parser_.setDTDHandler(handlers.dtd);
+    parser_.listener = handlers.doctype;
     if (handlers.scanner != nullptr) parser_.installAdvDocHandler(handlers.scanner);
     if (handlers.sax != nullptr) parser_.setDocumentHandler(handlers.sax);
     if (input.path != nullptr) {

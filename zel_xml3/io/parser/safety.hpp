@@ -134,14 +134,26 @@ struct DocumentInput {
     }
 };
 
+// Told the name of the document type declaration as the parser meets it, before the
+// internal subset is read; may end the parse by throwing.
+class DoctypeListener {
+public:
+    virtual void doctype(const XMLCh* name) = 0;
+
+protected:
+    ~DoctypeListener() = default;
+};
+
 // Where one read's parser sends what it finds: diagnostics to `errors`, and its events to the
 // reader, either as the scanner reports them (`scanner`) or as SAX events (`sax`). `dtd` is
-// for the reader that must have the DTD read exactly as a document parser has it read.
+// for the reader that must have the DTD read exactly as a document parser has it read; with
+// it, `doctype` hears of the document type declaration.
 struct ReadHandlers {
     xercesc::ErrorHandler& errors;
     xercesc::XMLDocumentHandler* scanner = nullptr;
     xercesc::DocumentHandler* sax = nullptr;
     xercesc::DTDHandler* dtd = nullptr;
+    DoctypeListener* doctype = nullptr;
 };
 
 // Every reader's parser: the safety settings, then a SAX parser allocating from their memory
@@ -161,8 +173,17 @@ public:
     void parse(xercesc::SAXParser::ValSchemes scheme, const ReadHandlers& handlers, const DocumentInput& input);
 
 private:
+    // A SAX parser that passes the document type's name on, which SAX itself drops.
+    class Parser : public xercesc::SAXParser {
+    public:
+        using SAXParser::SAXParser;
+        DoctypeListener* listener = nullptr;
+        void doctypeDecl(const xercesc::DTDElementDecl& decl, const XMLCh* publicId, const XMLCh* systemId,
+                         bool hasIntSubset, bool hasExtSubset) override;
+    };
+
     ParserSafety safety_;
-    xercesc::SAXParser parser_;
+    Parser parser_;
 };
 
 }  // namespace zel::parser

@@ -28,7 +28,7 @@ ZEL_XML_API ZEL_XML_RESULT XMLRead(const char* fileName, XMLNode* root, int32_t*
         xercesc::HandlerBase dtd_events;
         zel::parser::ReadParser reader(zel::parser::probe_input_file(fileName).size);
         RecordBuilder builder(reader.records());
-        reader.parse(xercesc::SAXParser::Val_Never, {handler, &builder, nullptr, &dtd_events},
+        reader.parse(xercesc::SAXParser::Val_Never, {handler, &builder, nullptr, &dtd_events, &builder},
                      zel::parser::DocumentInput::file(fileName));
         zel::tree::prepare_document_root(root);
         switch (builder.finish(root, elementCount)) {

@@ -3,9 +3,11 @@
 #include "tree/tree.hpp"
 
 #include <new>
+#include <string>
 
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
+#include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
@@ -18,10 +20,29 @@ RecordBuilder::~RecordBuilder() { tree::free_node(document_element_); }
 void RecordBuilder::XMLDecl(const XMLCh* version, const XMLCh*, const XMLCh*, const XMLCh*) {
     using xercesc::XMLString;
     using xercesc::XMLUni;
-    if (version == nullptr || *version == 0 || XMLString::equals(version, XMLUni::fgVersion1_0) ||
-        XMLString::equals(version, XMLUni::fgVersion1_1))
+    version_1_1_ = version != nullptr && XMLString::equals(version, XMLUni::fgVersion1_1);
+    if (version == nullptr || *version == 0 || XMLString::equals(version, XMLUni::fgVersion1_0) || version_1_1_)
         return;
     throw xercesc::DOMException(xercesc::DOMException::NOT_SUPPORTED_ERR);
+}
+
+// The document reader made a document type node of the declaration's name, which ends the
+// read with a DOM exception unless the name is a qualified name: no colon first, last or
+// twice, and a prefix and local part that are names of the document's version.
+void RecordBuilder::doctype(const XMLCh* name) {
+    const XMLSize_t length = xercesc::XMLString::stringLen(name);
+    int colon = xercesc::XMLString::indexOf(name, xercesc::chColon);
+    bool qualified = length > 0 && colon != 0 && colon != static_cast<int>(length) - 1 &&
+                     xercesc::XMLString::lastIndexOf(name, xercesc::chColon) == colon;
+    if (qualified && colon > 0) {
+        std::u16string prefix(name, static_cast<std::size_t>(colon));
+        const XMLCh* local = name + colon + 1;
+        qualified = version_1_1_ ? xercesc::XMLChar1_1::isValidName(prefix.c_str()) &&
+                                       xercesc::XMLChar1_1::isValidName(local)
+                                 : xercesc::XMLChar1_0::isValidName(prefix.c_str()) &&
+                                       xercesc::XMLChar1_0::isValidName(local);
+    }
+    if (!qualified) throw xercesc::DOMException(xercesc::DOMException::NAMESPACE_ERR);
 }
 
 // ---- Elements and attributes ------------------------------------------------------------

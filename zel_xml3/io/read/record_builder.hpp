@@ -21,7 +21,7 @@
 
 namespace zel::read {
 
-class RecordBuilder : public xercesc::XMLDocumentHandler {
+class RecordBuilder : public xercesc::XMLDocumentHandler, public parser::DoctypeListener {
 public:
     // Records are charged to `memory`; past it, its OutOfMemoryException ends the parse.
     explicit RecordBuilder(parser::MemoryBudget& memory)
@@ -56,6 +56,7 @@ public:
                       bool isRoot) override;
     void startEntityReference(const xercesc::XMLEntityDecl& entDecl) override;
     void XMLDecl(const XMLCh* version, const XMLCh*, const XMLCh*, const XMLCh*) override;
+    void doctype(const XMLCh* name) override;
 
 private:
     // One open node of the document reader's tree: the document, an element or an entity
@@ -83,6 +84,7 @@ private:
     bool within_element_ = false;  // from the first element start to the document element's end
     bool stopped_ = false;         // a name too long for a record: no more records
     bool last_is_text_ = false;    // the document reader's last node is a text node
+    bool version_1_1_ = false;     // the declaration says version 1.1
     int32_t elements_ = 0;
     int32_t nodes_ = 0;
 
